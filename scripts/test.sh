@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the unit tests (ctest),
+# the black-box tests of the executable and the browser tests (node --test).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+build_dir=$(realpath "${TOVIK_BUILD_DIR:-build}")
+export TOVIK_BIN="$build_dir/tovik-footprint"
+export TOVIK_BINARY_DIR="$build_dir"
+export TOVIK_SOURCE_DIR="$PWD"
+(cd "$build_dir" && ctest --output-on-failure -j2)
+node --test --test-concurrency=1 tests/cli/ tests/browser/
