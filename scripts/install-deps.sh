@@ -9,13 +9,16 @@ debian_packages=(
   libcli11-dev nlohmann-json3-dev libre2-dev libboost1.74-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   hyperfine wrk librsvg2-bin
-  kicad-footprints chromium nodejs npm
+  kicad-footprints chromium
 )
 
 missing=()
 for pkg in "${debian_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
 done
+# Node.js may come from elsewhere than Debian (with its own npm); only a
+# machine without it gets Debian's.
+command -v node >/dev/null && command -v npm >/dev/null || missing+=(nodejs npm)
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}" >&2
   sudo_cmd=()
