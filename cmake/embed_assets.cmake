@@ -1,6 +1,8 @@
 # Turns each web asset into a byte array and a std::string_view named after the
 # file (viewer-core.css -> assets::viewer_core_css), so nothing is read from
-# disk at run time. Invoked with -DINPUTS=<list> -DOUT_CC=<file> -DOUT_H=<file>.
+# disk at run time. Invoked with -DINPUTS=<files joined by "|"> -DOUT_CC=<file>
+# -DOUT_H=<file>.
+string(REPLACE "|" ";" INPUTS "${INPUTS}")
 set(header "// Generated from assets/; do not edit.\n#pragma once\n#include <string_view>\n\nnamespace assets {\n")
 set(source "// Generated from assets/; do not edit.\n#include \"assets.h\"\n\nnamespace assets {\n")
 foreach(input ${INPUTS})
