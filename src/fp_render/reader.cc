@@ -1,0 +1,286 @@
+#include "fp_render/reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "fp_render/footprint_patterns.h"
+
+namespace {
+
+constexpr size_t kUnclosed = std::string_view::npos;
+
+// For each opening parenthesis at `starts[k]`, the position of its matching
+// closing parenthesis, or kUnclosed. One pass with a stack, so many unclosed
+// openers cost no more than closed ones.
+std::vector<size_t> matching_closers(std::string_view text,
+                                     const std::vector<size_t>& starts) {
+  constexpr int64_t kOther = -1;
+  std::vector<size_t> closers(starts.size(), kUnclosed);
+  std::vector<int64_t> open;  // index into starts, or kOther
+  size_t next_start = 0;
+  for (size_t i = starts.front(); i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '(') {
+      bool is_start = next_start < starts.size() && starts[next_start] == i;
+      open.push_back(is_start ? static_cast<int64_t>(next_start++) : kOther);
+    } else if (c == ')' && !open.empty()) {
+      if (open.back() != kOther) closers[open.back()] = i;
+      open.pop_back();
+    }
+  }
+  return closers;
+}
+
+double number_or(std::string_view text, double fallback) {
+  return read_number(text).value_or(fallback);
+}
+
+// The two numbers of groups `first` and `first + 1`, unreadable ones as 0.
+GeoPoint point_at(const PatternMatch& m, int first) {
+  return {number_or(m.text(first), 0), number_or(m.text(first + 1), 0)};
+}
+
+std::optional<GeoPoint> find_point(const RE2& re, std::string_view element) {
+  PatternMatch m;
+  if (!search(re, element, m)) return std::nullopt;
+  return point_at(m, 1);
+}
+
+// Segment count for a sweep of `degrees`: one per 10 degrees, 2 to 64.
+size_t segment_count(double degrees) {
+  double wanted = std::ceil(std::fabs(degrees) / 10.0);
+  // A NaN fails the comparison and counts as 0, like a negative count.
+  size_t n = wanted > 0 ? (wanted < 64 ? static_cast<size_t>(wanted) : 64) : 0;
+  return std::clamp<size_t>(n, 2, 64);
+}
+
+GeoPolyline arc_points(GeoPoint centre, double r, double start_angle,
+                       double sweep, size_t n) {
+  GeoPolyline line;
+  line.points.reserve(n + 1);
+  for (size_t i = 0; i <= n; ++i) {
+    double angle = start_angle + sweep * static_cast<double>(i) /
+                                     static_cast<double>(n);
+    line.points.push_back(
+        {centre.x + r * std::cos(angle), centre.y + r * std::sin(angle)});
+  }
+  return line;
+}
+
+double reduce_turn(double angle) {
+  constexpr double kTurn = 2 * std::numbers::pi;
+  double reduced = std::fmod(angle, kTurn);
+  return reduced < 0 ? reduced + kTurn : reduced;
+}
+
+std::optional<GeoPolyline> three_point_arc(GeoPoint s, GeoPoint m,
+                                           GeoPoint e) {
+  double d = 2 * (s.x * (m.y - e.y) + m.x * (e.y - s.y) + e.x * (s.y - m.y));
+  if (std::fabs(d) < 1e-9) return std::nullopt;
+  double ss = s.x * s.x + s.y * s.y;
+  double mm = m.x * m.x + m.y * m.y;
+  double ee = e.x * e.x + e.y * e.y;
+  GeoPoint u{(ss * (m.y - e.y) + mm * (e.y - s.y) + ee * (s.y - m.y)) / d,
+             (ss * (e.x - m.x) + mm * (s.x - e.x) + ee * (m.x - s.x)) / d};
+  double r = std::sqrt((s.x - u.x) * (s.x - u.x) + (s.y - u.y) * (s.y - u.y));
+  double as = std::atan2(s.y - u.y, s.x - u.x);
+  double am = std::atan2(m.y - u.y, m.x - u.x);
+  double ae = std::atan2(e.y - u.y, e.x - u.x);
+  double to_end = reduce_turn(ae - as);
+  double to_mid = reduce_turn(am - as);
+  double sweep = to_mid <= to_end ? to_end : to_end - 2 * std::numbers::pi;
+  size_t n = segment_count(std::fabs(sweep) * 180 / std::numbers::pi);
+  return arc_points(u, r, as, sweep, n);
+}
+
+GeoPolyline centre_angle_arc(GeoPoint c, GeoPoint p, double degrees) {
+  double r = std::sqrt((p.x - c.x) * (p.x - c.x) + (p.y - c.y) * (p.y - c.y));
+  double a0 = std::atan2(p.y - c.y, p.x - c.x);
+  double sweep = degrees * std::numbers::pi / 180;
+  return arc_points(c, r, a0, sweep, segment_count(degrees));
+}
+
+bool all_finite(const GeoPolyline& line) {
+  for (const GeoPoint& p : line.points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
+  }
+  return true;
+}
+
+std::optional<GeoPad> read_pad(std::string_view element) {
+  PatternMatch header, at, size;
+  if (!search(pad_header_pattern(), element, header)) return std::nullopt;
+  if (!search(at_pattern(), element, at)) return std::nullopt;
+  if (!search(size_pattern(), element, size)) return std::nullopt;
+  GeoPad pad;
+  pad.number = header.text(1);
+  pad.kind = header.text(2);
+  pad.shape = header.text(3);
+  pad.x = number_or(at.text(1), 0);
+  pad.y = number_or(at.text(2), 0);
+  if (at.took_part(3)) pad.rotation = number_or(at.text(3), 0);
+  pad.width = number_or(size.text(1), 0);
+  pad.height = number_or(size.text(2), 0);
+  PatternMatch m;
+  if (search(rratio_pattern(), element, m)) pad.rratio = number_or(m.text(1), 0.25);
+  if (search(drill_pattern(), element, m)) pad.drill = number_or(m.text(1), 0);
+  return pad;
+}
+
+std::optional<GeoSegment> read_segment(std::string_view element) {
+  PatternMatch m;
+  if (!search(start_end_pattern(), element, m)) return std::nullopt;
+  GeoPoint a = point_at(m, 1);
+  GeoPoint b = point_at(m, 3);
+  return GeoSegment{a.x, a.y, b.x, b.y};
+}
+
+GeoPolyline read_polygon(std::string_view element) {
+  GeoPolyline polygon;
+  const RE2& xy = xy_pattern();
+  re2::StringPiece text(element.data(), element.size());
+  PatternMatch m;
+  size_t pos = 0;
+  while (xy.Match(text, pos, text.size(), RE2::UNANCHORED, m.groups, 3)) {
+    polygon.points.push_back(point_at(m, 1));
+    pos = static_cast<size_t>(m.groups[0].data() + m.groups[0].size() -
+                              text.data());
+  }
+  return polygon;
+}
+
+std::optional<GeoCircle> read_circle(std::string_view element) {
+  std::optional<GeoPoint> c = find_point(center_pattern(), element);
+  std::optional<GeoPoint> e = find_point(end_pattern(), element);
+  if (!c || !e) return std::nullopt;
+  double dx = e->x - c->x;
+  double dy = e->y - c->y;
+  bool filled = element.find("(fill solid)") != std::string_view::npos ||
+                element.find("(fill yes)") != std::string_view::npos;
+  return GeoCircle{c->x, c->y, std::sqrt(dx * dx + dy * dy), filled};
+}
+
+// Sends `item` to the list of its element's layer; other layers drop it.
+template <typename T>
+void file_by_layer(std::string_view element, T item, std::vector<T>* courtyard,
+                   std::vector<T>* fab, std::vector<T>* silk) {
+  std::string layer = element_layer(element);
+  std::vector<T>* list = layer == "F.CrtYd" ? courtyard
+                         : layer == "F.Fab" ? fab
+                         : layer == "F.SilkS" ? silk
+                                              : nullptr;
+  if (list != nullptr) list->push_back(std::move(item));
+}
+
+}  // namespace
+
+std::optional<double> read_number(std::string_view text) {
+  std::string_view unsigned_part = text.substr(text.starts_with('-') ? 1 : 0);
+  if (unsigned_part.find_first_not_of("0123456789.") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  double value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ptr != end) return std::nullopt;
+  if (ec == std::errc::result_out_of_range) {
+    // Too small to represent is a zero; too large would be an infinity,
+    // which no drawing can use, so it is unreadable.
+    size_t first = text.find_first_not_of("-0.");
+    size_t point = text.find('.');
+    bool at_least_one = first != std::string_view::npos && first < point;
+    if (at_least_one) return std::nullopt;
+    return text.starts_with('-') ? -0.0 : 0.0;
+  }
+  if (ec != std::errc()) return std::nullopt;
+  return value;
+}
+
+std::vector<std::string_view> find_elements(std::string_view text,
+                                            std::string_view kind) {
+  std::string needle = "(" + std::string(kind) + " ";
+  std::vector<size_t> starts;
+  for (size_t p = text.find(needle); p != std::string_view::npos;
+       p = text.find(needle, p + 1)) {
+    starts.push_back(p);
+  }
+  std::vector<std::string_view> elements;
+  if (starts.empty()) return elements;
+  std::vector<size_t> closers = matching_closers(text, starts);
+  size_t resume = 0;  // where the next search would begin
+  for (size_t k = 0; k < starts.size(); ++k) {
+    size_t s = starts[k];
+    if (s < resume) continue;
+    size_t e = closers[k] == kUnclosed ? s : closers[k];
+    elements.push_back(text.substr(s, e - s + 1));
+    resume = e + 1;
+  }
+  return elements;
+}
+
+std::string element_layer(std::string_view element) {
+  PatternMatch m;
+  if (!search(layer_pattern(), element, m)) return {};
+  return std::string(m.text(1));
+}
+
+std::optional<GeoPolyline> flatten_arc(std::string_view element) {
+  std::optional<GeoPoint> s = find_point(start_pattern(), element);
+  std::optional<GeoPoint> e = find_point(end_pattern(), element);
+  if (!s || !e) return std::nullopt;
+  std::optional<GeoPolyline> arc;
+  PatternMatch m;
+  if (std::optional<GeoPoint> mid = find_point(mid_pattern(), element)) {
+    arc = three_point_arc(*s, *mid, *e);
+  } else if (search(angle_pattern(), element, m)) {
+    arc = centre_angle_arc(*s, *e, number_or(m.text(1), 0));
+  }
+  // Extreme coordinates can overflow the centre or radius; such an arc is
+  // drawn as its chord, like a degenerate one.
+  if (!arc || !all_finite(*arc)) return GeoPolyline{{*s, *e}};
+  return arc;
+}
+
+FootprintGeometry parse_footprint(std::string_view text) {
+  FootprintGeometry g;
+  for (std::string_view element : find_elements(text, "pad")) {
+    if (std::optional<GeoPad> pad = read_pad(element)) {
+      g.pads.push_back(std::move(*pad));
+    }
+  }
+  for (std::string_view element : find_elements(text, "fp_line")) {
+    if (std::optional<GeoSegment> line = read_segment(element)) {
+      file_by_layer(element, *line, &g.courtyard_lines, &g.fab_lines,
+                    &g.silk_lines);
+    }
+  }
+  for (std::string_view element : find_elements(text, "fp_rect")) {
+    if (std::optional<GeoSegment> rect = read_segment(element)) {
+      file_by_layer<GeoSegment>(element, *rect, &g.courtyard_rects,
+                                &g.fab_rects, nullptr);
+    }
+  }
+  for (std::string_view element : find_elements(text, "fp_poly")) {
+    GeoPolyline polygon = read_polygon(element);
+    if (!polygon.points.empty()) {
+      file_by_layer<GeoPolyline>(element, std::move(polygon), nullptr,
+                                 &g.fab_polys, &g.silk_polys);
+    }
+  }
+  for (std::string_view element : find_elements(text, "fp_arc")) {
+    if (std::optional<GeoPolyline> arc = flatten_arc(element)) {
+      file_by_layer(element, std::move(*arc), &g.courtyard_arcs, &g.fab_arcs,
+                    &g.silk_arcs);
+    }
+  }
+  for (std::string_view element : find_elements(text, "fp_circle")) {
+    if (std::optional<GeoCircle> circle = read_circle(element)) {
+      file_by_layer(element, *circle, &g.courtyard_circles, &g.fab_circles,
+                    &g.silk_circles);
+    }
+  }
+  return g;
+}
