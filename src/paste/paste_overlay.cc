@@ -9,7 +9,7 @@
 #include "fp_render/footprint_patterns.h"
 #include "fp_render/number_format.h"
 #include "fp_render/reader.h"
-#include "paste/thermal_vias.h"
+#include "paste/via_keep_out.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "paste/thermal_vias.h"
+#include "paste/via_keep_out.h"
 
 #include <gtest/gtest.h>
 
@@ -6,21 +6,7 @@
 
 namespace {
 
-TEST(ThermalViasTest, HeatsinkSize) {
-  struct Case {
-    double w, h;
-    bool expected;
-  };
-  const Case cases[] = {
-      {3, 3, true},     {1.8, 1.8, true}, {3, 1.7, false}, {4, 2, false},
-      {1.67, 1, false}, {3, 5, true},     {3, 5.1, false}, {1.8, 3.0, true},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(is_heatsink_sized(c.w, c.h), c.expected) << c.w << " x " << c.h;
-  }
-}
-
-TEST(ThermalViasTest, GridOfTheChosenPad) {
+TEST(ViaKeepOutTest, GridOfTheChosenPad) {
   struct Case {
     const char* name;
     std::vector<PasteAperture> apertures;
@@ -45,18 +31,20 @@ TEST(ThermalViasTest, GridOfTheChosenPad) {
   }
 }
 
-// The constant-time look-up must agree with testing every via.
-TEST(ThermalViasTest, NearViaAgreesWithFullScan) {
-  const ThermalViaGrid grids[] = {{-1.8, -1.2, 4, 3}, {0.3, 0.3, 1, 1}, {5, -7, 7, 1}};
-  for (const ThermalViaGrid& g : grids) {
-    for (double x = g.x0 - 3; x < g.x0 + g.nx * kViaPitch + 3; x += 0.0625) {
-      for (double y = g.y0 - 3; y < g.y0 + g.ny * kViaPitch + 3; y += 0.0625) {
+// The constant-time look-up must agree with testing every via the renderer
+// draws for the same pad.
+TEST(ViaKeepOutTest, NearViaAgreesWithEveryDrawnVia) {
+  const PasteAperture pads[] = {{0, 0, 5, 3.9, 0}, {0.3, 0.3, 1.8, 1.8, 0}, {5, -7, 9, 6, 0}};
+  for (const PasteAperture& p : pads) {
+    const ThermalViaGrid g = thermal_vias_for({p});
+    const std::vector<GeoPoint> drawn = thermal_via_centres(p.x, p.y, p.width, p.height);
+    ASSERT_EQ(size_t(g.nx * g.ny), drawn.size());
+    for (double x = p.x - p.width; x < p.x + p.width; x += 0.0625) {
+      for (double y = p.y - p.height; y < p.y + p.height; y += 0.0625) {
         bool near = false;
-        for (int64_t r = 0; r < g.ny; ++r) {
-          for (int64_t c = 0; c < g.nx; ++c) {
-            double dx = x - (g.x0 + c * kViaPitch), dy = y - (g.y0 + r * kViaPitch);
-            near = near || std::sqrt(dx * dx + dy * dy) < kViaKeepOut;
-          }
+        for (const GeoPoint& v : drawn) {
+          double dx = x - v.x, dy = y - v.y;
+          near = near || std::sqrt(dx * dx + dy * dy) < kViaKeepOut;
         }
         ASSERT_EQ(g.near_via(x, y), near) << x << ", " << y;
       }

@@ -1,24 +1,12 @@
-#include "paste/thermal_vias.h"
+#include "paste/via_keep_out.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace {
 
-// 1.2 - 0.3 computed in double precision (a hair below 0.9), exactly as the
-// drawn grid computes it, so both agree on every pad size.
-constexpr double kViaEdge = kViaPitch - 0.3;
-
-int64_t via_count(double side) {
-  double f = std::floor(std::max(side - kViaEdge, 0.0) / kViaPitch);
-  if (std::isnan(f)) f = 0;
-  int64_t n = static_cast<int64_t>(std::clamp(f, double(INT32_MIN), double(INT32_MAX))) + 1;
-  return std::clamp<int64_t>(n, 1, kMaxViasPerSide);
-}
-
 // The indices c with |origin + c * pitch - value| < 1.5 * pitch, clamped to
-// the grid; any other via is farther than the keep-out from `value`.
+// the grid; every other via is farther than the keep-out from `value`.
 void candidate_range(double value, double origin, int64_t count, int64_t& lo, int64_t& hi) {
   double k = std::round((value - origin) / kViaPitch);
   if (std::isnan(k)) k = 0;
@@ -28,11 +16,6 @@ void candidate_range(double value, double origin, int64_t count, int64_t& lo, in
 }
 
 }  // namespace
-
-bool is_heatsink_sized(double width, double height) {
-  double ratio = width / std::max(height, 0.001);
-  return std::min(width, height) >= 1.8 && ratio >= 0.6 && ratio <= 1.67;
-}
 
 bool ThermalViaGrid::near_via(double x, double y) const {
   if (nx <= 0 || ny <= 0) return false;
