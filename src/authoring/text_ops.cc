@@ -1,0 +1,249 @@
+#include "authoring/text_ops.h"
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+#include <re2/re2.h>
+
+namespace {
+
+// The patterns are kept in their Perl spelling; `unicode_pattern` gives \s, \S
+// and \d their Unicode meaning (RE2's own are ASCII-only) and turns the word
+// boundary after the kind word into a class test, as RE2's \b is ASCII-only.
+constexpr std::string_view kSpace = R"([\t-\r\x{85}\p{Z}])";
+constexpr std::string_view kNotSpace = R"([^\t-\r\x{85}\p{Z}])";
+constexpr std::string_view kDigit = R"(\p{Nd})";
+// Not a word character: the kind word ends in a letter, so a boundary follows
+// it exactly when the next character is one of these.
+constexpr std::string_view kNotWord =
+    R"([^\p{L}\p{M}\p{Nd}\p{Nl}\p{Pc}\x{200C}\x{200D}\x{24B6}-\x{24E9}\x{1F130}-\x{1F149}\x{1F150}-\x{1F169}\x{1F170}-\x{1F189}])";
+
+std::string unicode_pattern(std::string_view perl, std::string_view kind) {
+  constexpr std::string_view kBoundaryRun = R"({}\b[\s\S]*?)";
+  constexpr std::string_view kAny = R"([\s\S])";
+  std::string out;
+  for (size_t i = 0; i < perl.size();) {
+    std::string_view rest = perl.substr(i);
+    if (rest.starts_with(kBoundaryRun)) {
+      // `\b` then the shortest run, after a word: nothing at all, or a
+      // non-word character and then the shortest run.
+      out += std::string(kind) + "(?:" + std::string(kNotWord) + "(?s:.)*?)??";
+      i += kBoundaryRun.size();
+    } else if (rest.starts_with(kAny)) {
+      out += "(?s:.)";
+      i += kAny.size();
+    } else if (rest.starts_with("{}")) {
+      out += kind;
+      i += 2;
+    } else if (rest.starts_with(R"(\s)")) {
+      out += kSpace;
+      i += 2;
+    } else if (rest.starts_with(R"(\S)")) {
+      out += kNotSpace;
+      i += 2;
+    } else if (rest.starts_with(R"(\d)")) {
+      out += kDigit;
+      i += 2;
+    } else if (rest.starts_with("\\")) {
+      out += rest.substr(0, 2);
+      i += 2;
+    } else {
+      out += perl[i++];
+    }
+  }
+  return out;
+}
+
+std::unique_ptr<RE2> compile(std::string_view perl, std::string_view kind = "") {
+  RE2::Options options;
+  options.set_log_errors(false);
+  auto re = std::make_unique<RE2>(unicode_pattern(perl, kind), options);
+  // The patterns are fixed; a failure here is a programming error.
+  if (!re->ok()) std::abort();
+  return re;
+}
+
+// A pattern with the kind word inserted, compiled for each kind on its first
+// use; constant-initialised, so nothing runs at start-up.
+class PerKind {
+ public:
+  constexpr explicit PerKind(std::string_view perl) : perl_(perl) {}
+
+  const RE2& get(TextKind kind) {
+    const size_t i = kind == TextKind::kReference ? 0 : 1;
+    std::call_once(once_[i], [&] { compiled_[i] = compile(perl_, text_kind_word(kind)).release(); });
+    return *compiled_[i];
+  }
+
+ private:
+  std::string_view perl_;
+  std::once_flag once_[2];
+  const RE2* compiled_[2] = {nullptr, nullptr};
+};
+
+const RE2& at_size_pattern() {
+  static const auto re = compile(R"(\(at (-?[\d.]+) (-?[\d.]+)(?: [-\d.]+)?\) \(size (-?[\d.]+) (-?[\d.]+)\))");
+  return *re;
+}
+
+const RE2& start_end_pattern() {
+  static const auto re = compile(R"(\(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\))");
+  return *re;
+}
+
+const RE2& entry_pattern(TextKind kind) {
+  static constinit PerKind patterns(R"(\(fp_text {}\s+(?:"[^"]*"|\S+)\s+\(at\s+(-?[\d.]+)\s+(-?[\d.]+)[^)]*\))");
+  return patterns.get(kind);
+}
+
+const RE2& entry_size_pattern(TextKind kind) {
+  static constinit PerKind patterns(R"(\(fp_text {}\b[\s\S]*?\(size\s+(-?[\d.]+))");
+  return patterns.get(kind);
+}
+
+const RE2& position_edit_pattern(TextKind kind) {
+  static constinit PerKind patterns(R"((\(fp_text {}\s+(?:"[^"]*"|\S+)\s+\(at\s+)-?[\d.]+\s+-?[\d.]+[^)]*(\)))");
+  return patterns.get(kind);
+}
+
+const RE2& size_edit_pattern(TextKind kind) {
+  static constinit PerKind patterns(
+      R"((\(fp_text {}\b[\s\S]*?\(size )[-\d.]+ [-\d.]+(\)[\s\S]*?\(thickness )[-\d.]+)");
+  return patterns.get(kind);
+}
+
+// The first match at or after `from`, with `groups` capture groups in m[1..].
+bool search(const RE2& re, std::string_view text, size_t from, re2::StringPiece* m, int groups) {
+  return re.Match(re2::StringPiece(text.data(), text.size()), from, text.size(), RE2::UNANCHORED, m,
+                  groups + 1);
+}
+
+std::string_view view(const re2::StringPiece& piece) { return {piece.data(), piece.size()}; }
+
+// The decimal reading of a captured number: an optional minus, then digits
+// with at most one point. Values too large to be finite do not read.
+std::optional<double> read_number(std::string_view text) {
+  size_t i = text.starts_with('-') ? 1 : 0;
+  size_t digits = 0, points = 0;
+  for (size_t j = i; j < text.size(); ++j) {
+    if (text[j] >= '0' && text[j] <= '9') ++digits;
+    else if (text[j] == '.') ++points;
+    else return std::nullopt;
+  }
+  if (digits == 0 || points > 1) return std::nullopt;
+  double value = std::strtod(std::string(text).c_str(), nullptr);
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+// Adds the values of every match of a four-number pattern to the two ranges.
+template <typename Add>
+void scan_fours(const RE2& re, std::string_view text, Add add) {
+  re2::StringPiece m[5];
+  for (size_t from = 0; from < text.size() && search(re, text, from, m, 4);) {
+    from = static_cast<size_t>(m[0].data() - text.data()) + m[0].size();
+    std::optional<double> v[4];
+    for (int i = 0; i < 4; ++i) v[i] = read_number(view(m[i + 1]));
+    if (v[0] && v[1] && v[2] && v[3]) add(*v[0], *v[1], *v[2], *v[3]);
+  }
+}
+
+struct Range {
+  bool any = false;
+  double min = 0, max = 0;
+  void add(double v) {
+    min = any ? std::min(min, v) : v;
+    max = any ? std::max(max, v) : v;
+    any = true;
+  }
+};
+
+// Whether " hide" stands in the entry that starts at `start`. The entry is
+// taken to end at the next text entry, else at the first pad, else 400 bytes on.
+bool entry_hidden(std::string_view text, size_t start) {
+  size_t end = text.find("(fp_text ", start + 1);
+  if (end == std::string_view::npos) end = text.find("\n  (pad ", start);
+  if (end == std::string_view::npos) end = start + 400;
+  end = std::min(end, text.size());
+  return text.substr(start, end - start).find(" hide") != std::string_view::npos;
+}
+
+Json info_json(const std::optional<TextInfo>& info) {
+  if (!info) return nullptr;
+  return Json{{"hidden", info->hidden}, {"size", info->size}, {"x", info->x}, {"y", info->y}};
+}
+
+std::string splice(std::string_view text, const re2::StringPiece& whole, std::string_view replacement) {
+  size_t start = static_cast<size_t>(whole.data() - text.data());
+  std::string out;
+  out.reserve(text.size() + replacement.size());
+  out.append(text.substr(0, start));
+  out.append(replacement);
+  out.append(text.substr(start + whole.size()));
+  return out;
+}
+
+}  // namespace
+
+std::string_view text_kind_word(TextKind kind) {
+  return kind == TextKind::kReference ? "reference" : "value";
+}
+
+BoundingBox footprint_bounding_box(std::string_view text) {
+  Range xs, ys;
+  scan_fours(at_size_pattern(), text, [&](double x, double y, double w, double h) {
+    double x1 = x - w * 0.5, x2 = x + w * 0.5, y1 = y - h * 0.5, y2 = y + h * 0.5;
+    if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2)) return;
+    xs.add(x1);
+    xs.add(x2);
+    ys.add(y1);
+    ys.add(y2);
+  });
+  scan_fours(start_end_pattern(), text, [&](double x1, double y1, double x2, double y2) {
+    xs.add(x1);
+    xs.add(x2);
+    ys.add(y1);
+    ys.add(y2);
+  });
+  if (!xs.any) return BoundingBox{};
+  return BoundingBox{xs.min, ys.min, xs.max, ys.max};
+}
+
+std::optional<TextInfo> text_info(std::string_view text, TextKind kind) {
+  re2::StringPiece m[3];
+  if (!search(entry_pattern(kind), text, 0, m, 2)) return std::nullopt;
+  TextInfo info;
+  info.x = read_number(view(m[1])).value_or(0);
+  info.y = read_number(view(m[2])).value_or(0);
+  info.hidden = entry_hidden(text, static_cast<size_t>(m[0].data() - text.data()));
+  re2::StringPiece s[2];
+  if (search(entry_size_pattern(kind), text, 0, s, 1)) info.size = read_number(view(s[1])).value_or(1);
+  return info;
+}
+
+Json texts_info(std::string_view text) {
+  return Json{{"reference", info_json(text_info(text, TextKind::kReference))},
+              {"value", info_json(text_info(text, TextKind::kValue))}};
+}
+
+std::string set_text_position(std::string_view text, TextKind kind, double x, double y) {
+  re2::StringPiece m[3];
+  if (!std::isfinite(x) || !std::isfinite(y) || !search(position_edit_pattern(kind), text, 0, m, 2))
+    return std::string(text);
+  std::string replacement = std::string(view(m[1])) + format_number(x) + " " + format_number(y) + std::string(view(m[2]));
+  return splice(text, m[0], replacement);
+}
+
+std::string set_text_size(std::string_view text, TextKind kind, double size) {
+  const double s = round_to_hundredths(size);
+  const double t = round_to_hundredths(size * 0.15);
+  re2::StringPiece m[3];
+  if (!std::isfinite(s) || !std::isfinite(t) || !search(size_edit_pattern(kind), text, 0, m, 2))
+    return std::string(text);
+  const std::string number = format_number(s);
+  std::string replacement = std::string(view(m[1])) + number + " " + number + std::string(view(m[2])) + format_number(t);
+  return splice(text, m[0], replacement);
+}
