@@ -119,6 +119,10 @@ std::vector<PasteAperture> find_paste_apertures(std::string_view text) {
 
 PasteOverlay render_paste_overlay(const std::vector<PasteAperture>& apertures) {
   PasteOverlay overlay;
+  // Room for every outline and the dots up front: large outputs then grow
+  // without copies.
+  overlay.apertures.reserve(64 + apertures.size() * 224);
+  overlay.dots.reserve(64 + std::min(apertures.size() * 8, kMaxPasteDots) * 88);
   overlay.apertures = "<g class=\"tovik-layer-paste-apertures\">";
   overlay.dots = "<g class=\"tovik-layer-paste-dots\">";
   const ThermalViaGrid vias = thermal_vias_for(apertures);
