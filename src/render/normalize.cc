@@ -26,6 +26,8 @@ TOVIK_PATTERN(old_arc_pattern,
               R"re(\(fp_arc \(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\) )re"
               R"re(\(angle (-?[\d.]+)\) \(layer ([^)]+)\) \(width ([\d.]+)\)\))re")
 TOVIK_PATTERN(width_ending_pattern, R"re(\(width ([\d.]+)\)\))re")
+TOVIK_PATTERN(element_keyword_pattern,
+              R"re(\((pad|fp_line|fp_rect|fp_poly|fp_arc|fp_circle|fp_text)\s+)re")
 
 #undef TOVIK_PATTERN
 
@@ -110,6 +112,12 @@ std::string stroke_block(const std::vector<re2::StringPiece>& g) {
   return "(stroke (width " + std::string(view(g[1])) + ") (type solid)))";
 }
 
+// KiCad 9 breaks the line after the keyword; the reader finds elements by
+// their keyword and one space.
+std::string one_space_after_keyword(const std::vector<re2::StringPiece>& g) {
+  return "(" + std::string(view(g[1])) + " ";
+}
+
 }  // namespace
 
 std::string normalize_kicad_text(std::string_view text) {
@@ -119,5 +127,6 @@ std::string normalize_kicad_text(std::string_view text) {
   t = replace_each(t, text_pattern(), quote_text);
   t = replace_each(t, old_arc_pattern(), three_point_arc);
   t = replace_each(t, width_ending_pattern(), stroke_block);
+  t = replace_each(t, element_keyword_pattern(), one_space_after_keyword);
   return t;
 }

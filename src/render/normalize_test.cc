@@ -126,6 +126,26 @@ TEST(NormalizeTest, WidthEndings) {
   });
 }
 
+TEST(NormalizeTest, OneSpaceAfterElementKeywords) {
+  expect_cases({
+      {"line break and tabs", "(fp_line\n\t\t(start 0 0)\n\t\t(end 1 0)",
+       "(fp_line (start 0 0)\n\t\t(end 1 0)"},
+      {"every element keyword",
+       "(pad\t\"1\" smd)(fp_rect\r\n (start)(fp_poly  (pts)(fp_arc\n(start)(fp_circle\n(center)"
+       "(fp_text\n user)",
+       "(pad \"1\" smd)(fp_rect (start)(fp_poly (pts)(fp_arc (start)(fp_circle (center)"
+       "(fp_text user)"},
+      {"trailing blanks after one space", "(pad \n\t\"1\"", "(pad \"1\""},
+      {"no-break space", "(fp_arc\u00a0(start", "(fp_arc (start"},
+      {"one space stays", "(pad \"1\" smd rect", "(pad \"1\" smd rect"},
+      {"longer keywords stay", "(pads\n\t(pad_prop\n(fp_text_box\n\t(start",
+       "(pads\n\t(pad_prop\n(fp_text_box\n\t(start"},
+      {"other elements stay", "(gr_line\n\t(start 0 0)(property\n\"x\")",
+       "(gr_line\n\t(start 0 0)(property\n\"x\")"},
+      {"keyword at the end", "(fp_line", "(fp_line"},
+  });
+}
+
 TEST(NormalizeTest, EmptyAndUnrelatedText) {
   expect_cases({
       {"empty", "", ""},
