@@ -60,6 +60,13 @@ struct CreateInput {
 // Parses one complete JSON document (nothing but whitespace after it) into a
 // CreateInput. Syntax and type errors carry the line and column.
 Result<CreateInput> read_create_input(std::string_view text);
+// Texts convert to Json too; these keep a text a text.
+inline Result<CreateInput> read_create_input(const std::string& text) {
+  return read_create_input(std::string_view(text));
+}
+inline Result<CreateInput> read_create_input(const char* text) {
+  return read_create_input(std::string_view(text));
+}
 
 // The same rules applied to an already parsed value (no positions in
 // messages; a repeated key has already collapsed to its last value).
