@@ -10,6 +10,7 @@ debian_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   hyperfine wrk librsvg2-bin
   kicad-footprints chromium
+  fonts-symbola  # the page's symbol glyphs (⌖, ⧉, 🌉) in the headless browser's screenshots
 )
 
 missing=()
