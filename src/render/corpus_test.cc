@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fp_render/reader.h"
+#include "render/drawn_elements_test_util.h"
 #include "render/pipeline.h"
 #include "render/svg_check_test_util.h"
 
@@ -79,9 +80,41 @@ std::string read_file(const fs::path& path) {
   return out.str();
 }
 
-// The fault of one footprint's drawing, or the empty text.
-std::string check_footprint(const std::string& text) {
-  const std::string svg = render_full_svg(text);
+TEST(DrawnElementsTest, CountsWhatTheRendererDraws) {
+  const char* const text =
+      "(footprint \"x\" (layer \"F.Cu\")\n"
+      "\t(property \"Reference\" \"(fp_line )\" (at 0 0))\n"
+      "\t(fp_line\n\t\t(start 0 0)\n\t\t(end 1 0)\n\t\t(layer \"F.SilkS\"))\n"
+      "\t(fp_line (start 0 0) (stroke (width 1)) (end 1 0) (layer \"F.SilkS\"))\n"
+      "\t(fp_line (start 0 0) (end 1 0) (layer \"F.Cu\"))\n"
+      "\t(fp_rect (start 0 0) (end 1 1) (layer \"F.SilkS\"))\n"
+      "\t(fp_rect (start 0 0) (end 1 1) (layer \"F.CrtYd\"))\n"
+      "\t(fp_poly (pts (xy 0 0) (xy 1 1)) (layer \"F.Fab\"))\n"
+      "\t(fp_poly (pts (xy 0 0)) (layer \"F.CrtYd\"))\n"
+      "\t(fp_arc (start 0 0) (mid 1 1) (end 2 0) (layer \"F.Fab\"))\n"
+      "\t(fp_circle (center 0 0) (end 1 0) (layer F.SilkS))\n"
+      "\t(pad \"1\" smd rect (at 0 0) (size 1 1) (layers \"F.Cu\"))\n"
+      "\t(pad \"\" np_thru_hole circle (at 0 0) (size 1 1) (drill 1))\n"
+      "\t(pad 2 smd rect (at 0 0) (layers F.Cu))\n"
+      ")";
+  std::optional<DrawnCounts> c = count_drawn_elements(text);
+  ASSERT_TRUE(c.has_value());
+  EXPECT_EQ(c->lines, 1u);
+  EXPECT_EQ(c->rects, 1u);
+  EXPECT_EQ(c->polys, 1u);
+  EXPECT_EQ(c->arcs, 1u);
+  EXPECT_EQ(c->circles, 1u);
+  EXPECT_EQ(c->pads, 1u);
+  EXPECT_EQ(c->courtyard, 1u);
+  EXPECT_EQ(c->fab, 2u);
+  EXPECT_EQ(c->silk, 2u);
+  EXPECT_FALSE(count_drawn_elements("(footprint \"x\" (pad").has_value());
+}
+
+// The fault of `svg`, the full drawing of `text`, or the empty text; adds
+// what the file asks to be drawn to `totals`.
+std::string check_footprint(const std::string& text, const std::string& svg,
+                            DrawnCounts& totals) {
   SvgSummary summary;
   if (auto error = check_svg(svg, summary)) return *error;
   std::vector<std::string> classes;
@@ -92,7 +125,19 @@ std::string check_footprint(const std::string& text) {
     return "pad wrappers " + std::to_string(summary.data_pad_count) + ", pads read " +
            std::to_string(pads);
   }
-  return "";
+  std::optional<DrawnCounts> expected = count_drawn_elements(text);
+  if (!expected) return "not an S-expression";
+  totals.add(*expected);
+  auto compare = [](const char* what, size_t drawn, size_t in_file) {
+    if (drawn == in_file) return std::string();
+    return std::string(what) + " drawn " + std::to_string(drawn) + ", in the file " +
+           std::to_string(in_file) + "; ";
+  };
+  std::string fault = compare("pads", pads, expected->pads) +
+                      compare("courtyard", summary.groups[0].children, expected->courtyard) +
+                      compare("fabrication", summary.groups[1].children, expected->fab) +
+                      compare("silkscreen", summary.groups[5].children, expected->silk);
+  return fault;
 }
 
 void check_corpus(const fs::path& dir, const char* label) {
@@ -101,16 +146,20 @@ void check_corpus(const fs::path& dir, const char* label) {
   ASSERT_FALSE(files.empty()) << dir;
   size_t failures = 0;
   double seconds = 0;
+  DrawnCounts totals;
   for (const fs::path& file : files) {
     const std::string text = read_file(file);
     auto start = std::chrono::steady_clock::now();
-    std::string fault = check_footprint(text);
+    std::string svg = render_full_svg(text);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string fault = check_footprint(text, svg, totals);
     if (!fault.empty() && ++failures <= 10) ADD_FAILURE() << file << ": " << fault;
   }
   EXPECT_EQ(failures, 0u) << label;
-  std::cout << "[ corpus   ] " << label << ": " << files.size() << " footprints drawn in "
-            << seconds << " s\n";
+  std::cout << "[ corpus   ] " << label << ": " << files.size() << " footprints, full drawing in "
+            << seconds << " s; drawn " << totals.lines << " lines, " << totals.rects
+            << " rectangles, " << totals.polys << " polygons, " << totals.arcs << " arcs, "
+            << totals.circles << " circles, " << totals.pads << " pads\n";
 }
 
 fs::path shared_corpus() {
