@@ -12,26 +12,46 @@ namespace {
 
 constexpr size_t kUnclosed = std::string_view::npos;
 
-// For each opening parenthesis at `starts[k]`, the position of its matching
-// closing parenthesis, or kUnclosed. One pass with a stack, so many unclosed
-// openers cost no more than closed ones.
-std::vector<size_t> matching_closers(std::string_view text,
-                                     const std::vector<size_t>& starts) {
-  constexpr int64_t kOther = -1;
-  std::vector<size_t> closers(starts.size(), kUnclosed);
-  std::vector<int64_t> open;  // index into starts, or kOther
-  size_t next_start = 0;
-  for (size_t i = starts.front(); i < text.size(); ++i) {
+// An occurrence of the element needle and its matching ")" (or kUnclosed).
+struct Opener {
+  size_t start = 0;
+  size_t closer = kUnclosed;
+};
+
+// Every occurrence of `needle` in `text`, overlapping ones included.
+std::vector<Opener> find_openers(std::string_view text,
+                                 std::string_view needle) {
+  size_t count = 0;
+  for (size_t p = text.find(needle); p != std::string_view::npos;
+       p = text.find(needle, p + 1)) {
+    ++count;
+  }
+  std::vector<Opener> openers;
+  openers.reserve(count);
+  for (size_t p = text.find(needle); p != std::string_view::npos;
+       p = text.find(needle, p + 1)) {
+    openers.push_back({p, kUnclosed});
+  }
+  return openers;
+}
+
+// Fills in the closer of every opener in one pass with a stack, so many
+// unclosed openers cost no more than closed ones. Only the parentheses
+// from the first opener on matter: a ")" before it cannot close it.
+void match_closers(std::string_view text, std::vector<Opener>& openers) {
+  constexpr size_t kOther = SIZE_MAX;  // a "(" that opens no element
+  std::vector<size_t> open;            // index into openers, or kOther
+  size_t next = 0;
+  for (size_t i = openers.front().start; i < text.size(); ++i) {
     char c = text[i];
     if (c == '(') {
-      bool is_start = next_start < starts.size() && starts[next_start] == i;
-      open.push_back(is_start ? static_cast<int64_t>(next_start++) : kOther);
+      bool is_opener = next < openers.size() && openers[next].start == i;
+      open.push_back(is_opener ? next++ : kOther);
     } else if (c == ')' && !open.empty()) {
-      if (open.back() != kOther) closers[open.back()] = i;
+      if (open.back() != kOther) openers[open.back()].closer = i;
       open.pop_back();
     }
   }
-  return closers;
 }
 
 double number_or(std::string_view text, double fallback) {
@@ -202,21 +222,17 @@ std::optional<double> read_number(std::string_view text) {
 std::vector<std::string_view> find_elements(std::string_view text,
                                             std::string_view kind) {
   std::string needle = "(" + std::string(kind) + " ";
-  std::vector<size_t> starts;
-  for (size_t p = text.find(needle); p != std::string_view::npos;
-       p = text.find(needle, p + 1)) {
-    starts.push_back(p);
-  }
+  std::vector<Opener> openers = find_openers(text, needle);
   std::vector<std::string_view> elements;
-  if (starts.empty()) return elements;
-  std::vector<size_t> closers = matching_closers(text, starts);
+  if (openers.empty()) return elements;
+  match_closers(text, openers);
+  elements.reserve(openers.size());
   size_t resume = 0;  // where the next search would begin
-  for (size_t k = 0; k < starts.size(); ++k) {
-    size_t s = starts[k];
-    if (s < resume) continue;
-    size_t e = closers[k] == kUnclosed ? s : closers[k];
-    elements.push_back(text.substr(s, e - s + 1));
-    resume = e + 1;
+  for (const Opener& o : openers) {
+    if (o.start < resume) continue;
+    size_t end = o.closer == kUnclosed ? o.start : o.closer;
+    elements.push_back(text.substr(o.start, end - o.start + 1));
+    resume = end + 1;
   }
   return elements;
 }

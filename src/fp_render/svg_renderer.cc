@@ -326,6 +326,30 @@ void padnum_group(std::string& out, const FootprintGeometry& g) {
   out += "</g>";
 }
 
+// At least the document's length for every library footprint and at most
+// about three times it, so that large drawings are not copied while they
+// grow.
+size_t estimated_size(const FootprintGeometry& g) {
+  size_t size = 512 + 480 * g.pads.size();
+  for (const auto* list : {&g.courtyard_lines, &g.courtyard_rects,
+                           &g.fab_lines, &g.fab_rects, &g.silk_lines}) {
+    size += 160 * list->size();
+  }
+  for (const auto* list :
+       {&g.courtyard_circles, &g.fab_circles, &g.silk_circles}) {
+    size += 150 * list->size();
+  }
+  for (const auto* list : {&g.courtyard_arcs, &g.fab_polys, &g.fab_arcs,
+                           &g.silk_polys, &g.silk_arcs}) {
+    for (const GeoPolyline& line : *list) size += 110 + 18 * line.points.size();
+  }
+  if (const GeoPad* pad = heatsink_choice(g.pads)) {
+    size += 190 * static_cast<size_t>(via_count(pad->width)) *
+            static_cast<size_t>(via_count(pad->height));
+  }
+  return size;
+}
+
 }  // namespace
 
 std::string xml_escape(std::string_view text) {
@@ -355,7 +379,7 @@ std::string path_data(const std::vector<GeoPoint>& points, bool closed) {
 
 std::string render_svg(const FootprintGeometry& geometry) {
   std::string out;
-  out.reserve(1024 + 256 * geometry.pads.size());
+  out.reserve(estimated_size(geometry));
   open_document(out, drawing_bounds(geometry));
   courtyard_group(out, geometry);
   fab_group(out, geometry);
