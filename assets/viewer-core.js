@@ -98,8 +98,7 @@
       var row = layerRow(def, on, meta);
       row.addEventListener('click', function () {
         var value = !row.classList.contains('on');
-        row.classList.toggle('on', value);
-        row.classList.toggle('off', !value);
+        row.classList.replace(value ? 'off' : 'on', value ? 'on' : 'off');
         row.querySelector('.chk').textContent = value ? '✓' : '';
         state[def.key] = value;
         applyLayer(svg, def, value);
