@@ -205,3 +205,63 @@ test('a real footprint, paste dots on, as a picture', async () => {
   assert.deepEqual(problems, []);
   await page.close();
 });
+
+test('viewer core: saved layer states, missing counts, one toolbar, line-mode wheel', async () => {
+  const { page, problems } = await openPage(writeEmbed(path.join(dir, 'ep.kicad_mod'), 'ep.html'));
+  assert.deepEqual(await page.evaluate(() => Object.keys(window.AV)), [
+    'LAYER_DEFS', 'groupHasGeo', 'layerPresent', 'applyLayer', 'buildLayers',
+    'initViewport', 'addToolbar', 'ICON_FIT', 'ICON_ZIN', 'ICON_ZOUT',
+  ]);
+
+  // A second panel over the same drawing, started from a saved state and
+  // without counts.
+  const result = await page.evaluate(() => {
+    const svg = document.querySelector('#vp > svg');
+    const container = document.createElement('div');
+    document.body.appendChild(container);
+    const toggles = [];
+    const state = { 'paste-dots': true, silk: false };
+    const keys = AV.buildLayers({ svg, container, state, onToggle: (k, on) => toggles.push([k, on]) });
+    const shown = (sel) => getComputedStyle(svg.querySelector(sel)).display !== 'none';
+    const before = { dots: shown('.tovik-layer-paste-dots'), silk: shown('.tovik-layer-silk') };
+    const rows = [...container.querySelectorAll('.av-lrow')];
+    const dotsRow = rows.find((r) => r.textContent.startsWith('Solder paste jet'));
+    const apRow = rows.find((r) => r.textContent.startsWith('Paste apertures'));
+    dotsRow.click();
+    return {
+      keys, before, toggles, state,
+      dotsMeta: dotsRow.querySelector('.meta').textContent,
+      apMeta: apRow.querySelector('.meta').textContent,
+      dotsAfter: shown('.tovik-layer-paste-dots'),
+    };
+  });
+  assert.deepEqual(result.keys,
+    ['copper', 'heatsink', 'padnum', 'silk', 'fab', 'courtyard', 'paste-ap', 'paste-dots']);
+  assert.deepEqual(result.before, { dots: true, silk: false });
+  assert.equal(result.dotsMeta, '0 @ 300µm');
+  assert.equal(result.apMeta, '0 openings');
+  assert.deepEqual(result.toggles, [['paste-dots', false]]);
+  assert.deepEqual(result.state, { 'paste-dots': false, silk: false });
+  assert.equal(result.dotsAfter, false);
+
+  assert.equal(await page.evaluate(() => {
+    const vp = document.getElementById('vp');
+    AV.addToolbar(vp, { fit() {}, zoomIn() {}, zoomOut() {} });
+    return vp.querySelectorAll('.av-tools').length + vp.querySelectorAll('.av-panhint').length;
+  }), 2);
+
+  // 7.5 lines are 120 px, clamped to 50: the scale drops by exp(-0.11).
+  const start = await svgBox(page);
+  const wheel = await page.evaluate(() => {
+    const vp = document.getElementById('vp');
+    const r = vp.getBoundingClientRect();
+    const e = new WheelEvent('wheel', {
+      deltaY: 7.5, deltaMode: 1, clientX: r.left + 100, clientY: r.top + 100, bubbles: true, cancelable: true,
+    });
+    return { notCancelled: vp.dispatchEvent(e) };
+  });
+  assert.deepEqual(wheel, { notCancelled: false });
+  near((await svgBox(page)).w, start.w * Math.exp(-0.11), 'line-mode wheel width');
+  assert.deepEqual(problems, []);
+  await page.close();
+});
