@@ -1,5 +1,6 @@
 #include "server/http_server.h"
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -38,6 +39,8 @@ using tcp = net::ip::tcp;
 constexpr std::chrono::seconds kReadTimeout{5};
 // A client that stops reading its reply is dropped after this.
 constexpr std::chrono::seconds kWriteTimeout{30};
+// How long a connection closed by the server still swallows what the client sends.
+constexpr std::chrono::seconds kLingerTime{2};
 // How long shutdown waits for its own reply to leave.
 constexpr std::chrono::seconds kShutdownReplyWait{1};
 constexpr int kNetworkThreads = 2;
@@ -183,9 +186,29 @@ class Connection : public std::enable_shared_from_this<Connection> {
                       [self = shared_from_this(), close_after, written = std::move(written)](beast::error_code ec,
                                                                                             size_t) {
                         if (written) written();
-                        if (ec || close_after) return self->close();
+                        if (ec) return self->close();
+                        if (close_after) return self->linger_close();
                         self->read_header();
                       });
+  }
+
+  // Closes after a reply that may have left request bytes unread (a refused
+  // body). Closing at once would make the kernel reset the connection and
+  // the client could lose the reply; so stop sending, then read and discard
+  // until the client closes too or kLingerTime has passed.
+  void linger_close() {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    stream_.expires_after(kLingerTime);
+    discard_rest();
+  }
+
+  void discard_rest() {
+    stream_.async_read_some(net::buffer(discard_),
+                            [self = shared_from_this()](beast::error_code ec, size_t) {
+                              if (ec) return self->close();
+                              self->discard_rest();
+                            });
   }
 
   void close() {
@@ -201,6 +224,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::empty_body> continue_response_;
   http::response<http::string_body> response_;
+  std::array<char, 16384> discard_;
   std::string method_;
   unsigned version_ = 11;
   bool close_after_reply_ = false;
@@ -236,14 +260,6 @@ class Listener {
       // Out of descriptors and the like: try again shortly instead of spinning.
       retry_.expires_after(std::chrono::milliseconds(50));
       retry_.async_wait([this](beast::error_code) { accept(); });
-    });
-  }
-
-  void close() {
-    net::post(acceptor_.get_executor(), [this] {
-      beast::error_code ignored;
-      acceptor_.close(ignored);
-      retry_.cancel();
     });
   }
 
@@ -312,7 +328,8 @@ Status run_live_server(uint16_t port) {
   serve_requests(jobs);
 
   unregister_port(bound_port);
-  listener.close();
+  // Stopping the network threads ends every connection; the listening socket
+  // closes with `listener`.
   io.stop();
   for (std::thread& t : network) t.join();
   jobs.clear();

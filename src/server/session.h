@@ -46,9 +46,6 @@ Json state_document(const LiveSession& session, bool source_known);
 // GET "/state": the state document, or "{}" when nothing is loaded.
 Reply state_reply();
 
-// `v` rounded to hundredths, halves away from zero (on the value of v*100).
-double round_to_hundredths(double v);
-
 // POST "/text": moves (and optionally resizes) the reference and value texts
 // of the session's footprint text. 400 without the four coordinates, 422
 // without footprint text.
