@@ -7,11 +7,9 @@ import { spawn, execFile } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import net from 'node:net';
-import os from 'node:os';
 import path from 'node:path';
 
-const BIN = process.env.TOVIK_BIN;
-const SOURCE_DIR = process.env.TOVIK_SOURCE_DIR;
+import { BIN, SOURCE_DIR, run, tempDir, writeFile } from './lib.mjs';
 
 const NOT_FOUND = '{"error":"not found"}';
 const OK = '{"ok":true}';
@@ -37,12 +35,9 @@ const R0603 = `(footprint "R_0603" (version 20240108) (generator "test") (layer 
 
 /** A temporary folder with a home folder inside; files are written below the root. */
 function makeRoot(files = {}) {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'tovik-server-'));
+  const root = tempDir('tovik-server-');
   fs.mkdirSync(path.join(root, 'home'));
-  for (const [name, text] of Object.entries(files)) {
-    fs.mkdirSync(path.dirname(path.join(root, name)), { recursive: true });
-    fs.writeFileSync(path.join(root, name), text);
-  }
+  for (const [name, text] of Object.entries(files)) writeFile(root, name, text);
   return root;
 }
 
@@ -167,7 +162,6 @@ describe('a server with nothing loaded', () => {
   });
   after(async () => {
     await stopServer(server);
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   test('announces itself with one line on standard error', () => {
@@ -278,7 +272,6 @@ describe('the ui command against a server', () => {
   });
   after(async () => {
     await stopServer(server);
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   // Runs `ui` while this test plays the page; returns the command's outcome
@@ -386,6 +379,52 @@ describe('the ui command against other servers', () => {
   });
 });
 
+describe('default ports', () => {
+  // Listens on `port` of 127.0.0.1 when it is free; resolves with the server or null.
+  function listenIfFree(port, handler) {
+    return new Promise((resolve) => {
+      const server = http.createServer(handler);
+      server.once('error', () => resolve(null));
+      server.listen(port, '127.0.0.1', () => resolve(server));
+    });
+  }
+
+  test('ui talks to port 8783 unless told otherwise', async (t) => {
+    const seen = [];
+    const fake = await listenIfFree(8783, (req, res) => {
+      seen.push(`${req.method} ${req.url}`);
+      req.resume();
+      req.on('end', () => res.writeHead(404, { 'Content-Type': JSON_TYPE }).end(NOT_FOUND));
+    });
+    if (!fake) return t.skip('port 8783 is taken on this machine');
+    try {
+      assert.deepEqual(await ui(undefined, 'list'), { code: 1, stdout: '', stderr: 'ERROR: no eval id\n' });
+      assert.deepEqual(seen, ['POST /eval']);
+    } finally {
+      fake.close();
+    }
+  });
+
+  test('serve listens on port 8782 unless told otherwise', async (t) => {
+    const probe = await listenIfFree(8782, () => {});
+    if (!probe) return t.skip('port 8782 is taken on this machine');
+    await new Promise((r) => probe.close(r));
+    const root = makeRoot();
+    const proc = spawn(BIN, ['serve'], { cwd: root, env: { ...process.env, HOME: path.join(root, 'home') } });
+    let stderr = '';
+    proc.stderr.on('data', (c) => (stderr += c));
+    const exited = new Promise((resolve) => proc.on('exit', resolve));
+    for (let i = 0; i < 100 && !stderr.includes('\n'); i++) await sleep(50);
+    try {
+      assert.equal(stderr, '[tovik-footprint] serving on http://127.0.0.1:8782\n');
+      assert.equal((await post(8782, '/shutdown')).body, OK);
+      assert.equal(await exited, 0);
+    } finally {
+      if (proc.exitCode === null) process.kill(proc.pid, 'SIGKILL');
+    }
+  });
+});
+
 describe('the footprint session', () => {
   let root;
   let server;
@@ -396,7 +435,6 @@ describe('the footprint session', () => {
   });
   after(async () => {
     await stopServer(server);
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   test('the preloaded file is the state', async () => {
@@ -485,25 +523,17 @@ describe('starting and stopping', () => {
     await new Promise((r) => blocker.listen(0, '0.0.0.0', r));
     const port = blocker.address().port;
     try {
-      const outcome = await new Promise((resolve) =>
-        execFile(BIN, ['serve', '--port', String(port)], { timeout: 10000 }, (err, stdout, stderr) =>
-          resolve({ code: err ? err.code : 0, stdout, stderr }),
-        ),
-      );
-      assert.deepEqual(outcome, { code: 1, stdout: '', stderr: `ERROR: bind ${port}: Address already in use\n` });
+      assert.deepEqual(run(['serve', '--port', String(port)], { timeout: 10000 }),
+        { status: 1, signal: null, stdout: '', stderr: `ERROR: bind ${port}: Address already in use\n` });
     } finally {
       blocker.close();
     }
   });
 
   test('a missing --file fails before the server starts', async () => {
-    const root = makeRoot();
-    const outcome = await new Promise((resolve) =>
-      execFile(BIN, ['serve', '--port', '0', '--file', 'gone.kicad_mod'], { cwd: root, timeout: 10000 },
-        (err, stdout, stderr) => resolve({ code: err ? err.code : 0, stdout, stderr })),
-    );
-    assert.deepEqual(outcome, { code: 1, stdout: '', stderr: 'ERROR: reading gone.kicad_mod: No such file or directory\n' });
-    fs.rmSync(root, { recursive: true, force: true });
+    const outcome = run(['serve', '--port', '0', '--file', 'gone.kicad_mod'], { cwd: makeRoot(), timeout: 10000 });
+    assert.deepEqual(outcome,
+      { status: 1, signal: null, stdout: '', stderr: 'ERROR: reading gone.kicad_mod: No such file or directory\n' });
   });
 
   test('POST /shutdown answers, then the process ends promptly', async () => {
@@ -525,7 +555,6 @@ describe('starting and stopping', () => {
     // Unannouncing the port is bounded even when the container host does not answer.
     assert.ok(elapsed < 2500, `stopped after ${elapsed} ms`);
     assert.equal(server.stderr(), `[tovik-footprint] serving on http://127.0.0.1:${server.port}\n`);
-    fs.rmSync(root, { recursive: true, force: true });
   });
 });
 
@@ -538,7 +567,6 @@ describe('requests the server refuses or survives', () => {
   });
   after(async () => {
     await stopServer(server);
-    fs.rmSync(root, { recursive: true, force: true });
   });
 
   test('a body above 32 MiB gets 413 and the server stays up', async () => {
