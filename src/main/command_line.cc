@@ -17,9 +17,8 @@ CLI::Option* optional_path(CLI::App& app, const char* name, std::optional<std::s
 
 CLI::Option* port_option(CLI::App& app, uint16_t& port) {
   return app.add_option("--port", port)
-      ->type_name("PORT")
-      ->capture_default_str()
-      ->check(CLI::Range(0, 65535));
+      ->check(CLI::Range(0, 65535))
+      ->option_text("PORT [default: " + std::to_string(port) + "]");
 }
 
 void define_create(CLI::App& app, CommandLine& line) {

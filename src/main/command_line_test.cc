@@ -95,8 +95,8 @@ TEST(CommandLineTest, HelpListsCommandsAndOptions) {
   EXPECT_NE(placement.find("Write the `textPlacement` block back into the JSON file (in place)"), std::string::npos);
   const std::string ui = parse({"ui", "--help"}).out;
   EXPECT_NE(ui.find("ACTION"), std::string::npos) << ui;
-  EXPECT_NE(ui.find("8783"), std::string::npos) << ui;
-  EXPECT_NE(parse({"serve", "--help"}).out.find("8782"), std::string::npos);
+  EXPECT_NE(ui.find("--port PORT [default: 8783]"), std::string::npos) << ui;
+  EXPECT_NE(parse({"serve", "--help"}).out.find("--port PORT [default: 8782]"), std::string::npos);
   // The version flag belongs to the root only.
   EXPECT_EQ(parse({"create", "--help"}).out.find("--version"), std::string::npos);
 }
