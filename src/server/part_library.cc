@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -38,6 +39,35 @@ struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+// The footprint source of the part folder `folder` (relative to the
+// directory `at_fd`, or to the working directory for AT_FDCWD): the name of
+// the chosen file inside it. Working relative to an open directory keeps
+// the listing's thousands of look-ups short.
+std::optional<std::string> source_name_at(int at_fd, const std::string& folder,
+                                          const std::string& mpn) {
+  for (const char* variant : {".kicad_mod", ".fusion.kicad_mod", ".altium.kicad_mod",
+                              ".manufacturer.kicad_mod"}) {
+    std::string name = mpn + variant;
+    struct stat st;
+    if (fstatat(at_fd, (folder + "/" + name).c_str(), &st, 0) == 0 && S_ISREG(st.st_mode))
+      return name;
+  }
+  int fd = openat(at_fd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  DirHandle dir(fdopendir(fd));
+  if (!dir) {
+    close(fd);
+    return std::nullopt;
+  }
+  constexpr std::string_view kExtension = ".kicad_mod";
+  while (const dirent* entry = readdir(dir.get())) {
+    std::string_view name = entry->d_name;
+    // A name that is only ".kicad_mod" has no stem and does not count.
+    if (name.size() > kExtension.size() && name.ends_with(kExtension)) return std::string(name);
+  }
+  return std::nullopt;
+}
 
 // The part number of the loaded footprint, "" when none is loaded.
 std::string loaded_part_number() {
@@ -140,20 +170,9 @@ bool is_safe_part_number(std::string_view mpn) {
 }
 
 std::optional<fs::path> pick_footprint_source(const fs::path& folder, const std::string& mpn) {
-  for (const char* variant : {".kicad_mod", ".fusion.kicad_mod", ".altium.kicad_mod",
-                              ".manufacturer.kicad_mod"}) {
-    fs::path candidate = folder / (mpn + variant);
-    if (is_regular_file_at(candidate)) return candidate;
-  }
-  DirHandle dir(opendir(folder.c_str()));
-  if (!dir) return std::nullopt;
-  constexpr std::string_view kExtension = ".kicad_mod";
-  while (const dirent* entry = readdir(dir.get())) {
-    std::string_view name = entry->d_name;
-    // A name that is only ".kicad_mod" has no stem and does not count.
-    if (name.size() > kExtension.size() && name.ends_with(kExtension)) return folder / name;
-  }
-  return std::nullopt;
+  std::optional<std::string> name = source_name_at(AT_FDCWD, folder.native(), mpn);
+  if (!name) return std::nullopt;
+  return folder / *name;
 }
 
 std::vector<ChipEntry> list_chips(const fs::path& root, const std::string& current_mpn) {
@@ -171,7 +190,7 @@ std::vector<ChipEntry> list_chips(const fs::path& root, const std::string& curre
     }
     if (!is_dir) continue;
     std::string mpn = utf8_lossy(name);
-    if (!pick_footprint_source(root / name, mpn)) continue;
+    if (!source_name_at(dir_fd, entry->d_name, mpn)) continue;
     bool current = mpn == current_mpn;
     chips.push_back({std::move(mpn), current});
   }
