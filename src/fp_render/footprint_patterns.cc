@@ -86,3 +86,27 @@ bool search(const RE2& re, std::string_view text, PatternMatch& match) {
   return re.Match(re2::StringPiece(text.data(), text.size()), 0, text.size(),
                   RE2::UNANCHORED, match.groups, groups);
 }
+
+double number_at(const PatternMatch& match, int group) {
+  return read_number(match.text(group)).value_or(0);
+}
+
+std::optional<GeoPoint> find_point(const RE2& re, std::string_view element) {
+  PatternMatch m;
+  if (!search(re, element, m)) return std::nullopt;
+  return GeoPoint{number_at(m, 1), number_at(m, 2)};
+}
+
+std::vector<GeoPoint> xy_points(std::string_view element) {
+  std::vector<GeoPoint> points;
+  const RE2& xy = xy_pattern();
+  re2::StringPiece text(element.data(), element.size());
+  PatternMatch m;
+  size_t pos = 0;
+  while (xy.Match(text, pos, text.size(), RE2::UNANCHORED, m.groups, 3)) {
+    points.push_back({number_at(m, 1), number_at(m, 2)});
+    pos = static_cast<size_t>(m.groups[0].data() + m.groups[0].size() -
+                              text.data());
+  }
+  return points;
+}

@@ -1,13 +1,17 @@
 // The thirteen attribute patterns of the footprint reader, compiled once per
-// process on first use. They are written in Perl syntax with `\d`, `\s` and
+// process on first use, and the readers of what they capture. They are written in Perl syntax with `\d`, `\s` and
 // `\w` in their Unicode sense; RE2 gives those escapes their ASCII sense, so
 // each is widened to the Unicode class before compiling.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <re2/re2.h>
+
+#include "fp_render/reader.h"
 
 // `perl_pattern` with `\d`, `\s` and `\w` (inside or outside brackets)
 // replaced by explicit Unicode classes RE2 understands: decimal digits
@@ -44,3 +48,12 @@ struct PatternMatch {
 // Searches `text` for the first match of `re` (which has fewer than
 // kMaxGroups groups); fills `match` and returns true when there is one.
 bool search(const RE2& re, std::string_view text, PatternMatch& match);
+
+// The number captured by `group` of `match`; 0 when it does not read.
+double number_at(const PatternMatch& match, int group);
+
+// The point of the first match of `re` (groups 1 and 2), if any.
+std::optional<GeoPoint> find_point(const RE2& re, std::string_view element);
+
+// Every match of the `xy` pattern in `element`, in order.
+std::vector<GeoPoint> xy_points(std::string_view element);

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "fp_render/footprint_patterns.h"
+#include "fp_render/pad_shapes.h"
 
 namespace {
 
@@ -60,13 +61,7 @@ double number_or(std::string_view text, double fallback) {
 
 // The two numbers of groups `first` and `first + 1`, unreadable ones as 0.
 GeoPoint point_at(const PatternMatch& m, int first) {
-  return {number_or(m.text(first), 0), number_or(m.text(first + 1), 0)};
-}
-
-std::optional<GeoPoint> find_point(const RE2& re, std::string_view element) {
-  PatternMatch m;
-  if (!search(re, element, m)) return std::nullopt;
-  return point_at(m, 1);
+  return {number_at(m, first), number_at(m, first + 1)};
 }
 
 // Segment count for a sweep of `degrees`: one per 10 degrees, 2 to 64.
@@ -147,6 +142,7 @@ std::optional<GeoPad> read_pad(std::string_view element) {
   PatternMatch m;
   if (search(rratio_pattern(), element, m)) pad.rratio = number_or(m.text(1), 0.25);
   if (search(drill_pattern(), element, m)) pad.drill = number_or(m.text(1), 0);
+  read_pad_outline(element, pad);
   return pad;
 }
 
@@ -156,20 +152,6 @@ std::optional<GeoSegment> read_segment(std::string_view element) {
   GeoPoint a = point_at(m, 1);
   GeoPoint b = point_at(m, 3);
   return GeoSegment{a.x, a.y, b.x, b.y};
-}
-
-GeoPolyline read_polygon(std::string_view element) {
-  GeoPolyline polygon;
-  const RE2& xy = xy_pattern();
-  re2::StringPiece text(element.data(), element.size());
-  PatternMatch m;
-  size_t pos = 0;
-  while (xy.Match(text, pos, text.size(), RE2::UNANCHORED, m.groups, 3)) {
-    polygon.points.push_back(point_at(m, 1));
-    pos = static_cast<size_t>(m.groups[0].data() + m.groups[0].size() -
-                              text.data());
-  }
-  return polygon;
 }
 
 std::optional<GeoCircle> read_circle(std::string_view element) {
@@ -280,7 +262,7 @@ FootprintGeometry parse_footprint(std::string_view text) {
     }
   }
   for (std::string_view element : find_elements(text, "fp_poly")) {
-    GeoPolyline polygon = read_polygon(element);
+    GeoPolyline polygon{xy_points(element)};
     if (!polygon.points.empty()) {
       file_by_layer<GeoPolyline>(element, std::move(polygon), nullptr,
                                  &g.fab_polys, &g.silk_polys);

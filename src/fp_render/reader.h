@@ -23,6 +23,26 @@ struct GeoPoint {
   bool operator==(const GeoPoint&) const = default;
 };
 
+// One drawing of a custom pad, in the pad's own axes (relative to its
+// centre, before its rotation).
+struct PadPrimitive {
+  enum class Kind { kPolygon, kRect, kCircle, kLine, kArc };
+  Kind kind = Kind::kPolygon;
+  // Polygon: its corners; rect: two opposite corners; line: its ends; arc:
+  // the flattened polyline; circle: the centre.
+  std::vector<GeoPoint> points;
+  double radius = 0;  // circles only
+  double width = 0;   // stroke width
+  bool filled = false;
+  bool operator==(const PadPrimitive&) const = default;
+};
+
+// Corners a chamfered pad cuts off (bits of GeoPad::chamfer_corners).
+inline constexpr unsigned kChamferTopLeft = 1;
+inline constexpr unsigned kChamferTopRight = 2;
+inline constexpr unsigned kChamferBottomRight = 4;
+inline constexpr unsigned kChamferBottomLeft = 8;
+
 struct GeoPad {
   std::string number;  // without quotes; never empty
   std::string kind;    // smd, thru_hole, np_thru_hole, connect or any word
@@ -34,6 +54,18 @@ struct GeoPad {
   double height = 0;
   double rratio = 0.25;  // corner radius as a fraction of the shorter side
   double drill = 0;      // first number of `drill`; 0 when absent or oval
+  // Trapezoid pads (`rect_delta`): the left side is longer than the right by
+  // delta_x, the bottom side longer than the top by delta_y.
+  double delta_x = 0;
+  double delta_y = 0;
+  // Rect and roundrect pads with `chamfer`: the corners cut off, each by
+  // chamfer_ratio times the shorter side.
+  unsigned chamfer_corners = 0;
+  double chamfer_ratio = 0;
+  // Custom pads: the anchor shape ("rect" or "circle", of the pad's size)
+  // and the drawings that make up the rest of the copper.
+  std::string anchor;
+  std::vector<PadPrimitive> primitives;
   bool operator==(const GeoPad&) const = default;
 };
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "fp_render/number_format.h"
+#include "fp_render/pad_markup.h"
 #include "fp_render/thermal_vias.h"
 
 namespace {
@@ -82,6 +83,7 @@ Bounds drawing_bounds(const FootprintGeometry& g) {
   for (const GeoPad& p : g.pads) {
     b.add_box(p.x - p.width / 2, p.y - p.height / 2, p.x + p.width / 2,
               p.y + p.height / 2);
+    shaped_pad_extent(p, [&b](double x, double y) { b.add(x, y); });
   }
   for (const auto* list : {&g.courtyard_lines, &g.fab_lines, &g.silk_lines,
                            &g.courtyard_rects, &g.fab_rects}) {
@@ -192,6 +194,7 @@ void fab_group(std::string& out, const FootprintGeometry& g) {
 }
 
 void pad_shape(std::string& out, const GeoPad& pad) {
+  if (append_shaped_pad(out, pad)) return;
   double hw = pad.width * 0.5;
   double hh = pad.height * 0.5;
   if (pad.shape == "circle") {

@@ -101,8 +101,9 @@ TEST(RenderSvg, PadShapesAndRotation) {
       {negative,
        R"svg(<g transform="rotate(0.020 0.000 0.000)" data-pad="5" data-shape="oval" data-size="2.000x1.000" data-mount="smd">)svg"
        R"(<rect x="-1.000" y="-0.500" width="2.000" height="1.000" rx="0.500" fill="#C83434" stroke="#ef5350" stroke-width="0.04"/></g>)"},
-      {pad("MP", "connect", "custom", 0, 0, 1, 1),
-       R"(<g data-pad="MP" data-shape="custom" data-size="1.000x1.000" data-mount="connect">)"
+      // Any other shape is a plain rect, a trapezoid without delta too.
+      {pad("MP", "connect", "trapezoid", 0, 0, 1, 1),
+       R"(<g data-pad="MP" data-shape="trapezoid" data-size="1.000x1.000" data-mount="connect">)"
        R"(<rect x="-0.500" y="-0.500" width="1.000" height="1.000" fill="#C83434" stroke="#ef5350" stroke-width="0.04"/></g>)"},
       {pad("<&\"'>", "s\"md", "r<ect", 0, 0, 1, 1),
        R"(<g data-pad="&lt;&amp;&quot;'&gt;" data-shape="r&lt;ect" data-size="1.000x1.000" data-mount="s&quot;md">)"
