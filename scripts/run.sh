@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds when needed, then serves the bundled example library in the live app.
+# Builds when needed, then serves the bundled example part library in the live
+# app with the example QFN open. PORT picks another port (default 8782).
+# Edits saved from the page go into examples/library (a .orig backup is kept
+# beside each saved footprint).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ -x build/tovik-footprint ] || { scripts/install-deps.sh; scripts/build.sh; }
+build_dir=${TOVIK_BUILD_DIR:-build}
+[ -x "$build_dir/tovik-footprint" ] || scripts/install-deps.sh
 scripts/build.sh
+qfn=examples/library/TPS62840DLCR/TPS62840DLCR.kicad_mod
+[ -f "$qfn" ] || examples/build-library.sh "$build_dir/tovik-footprint"
 port=${PORT:-8782}
-echo "Open http://127.0.0.1:$port/ in a browser (Ctrl-C stops the server)"
-exec build/tovik-footprint serve --port "$port" --file examples/library/TPS62840DLCR/TPS62840DLCR.kicad_mod
+echo "tovik-footprint live app: open http://127.0.0.1:$port/ in a browser (Ctrl-C stops the server)"
+exec "$build_dir/tovik-footprint" serve --port "$port" --file "$qfn"

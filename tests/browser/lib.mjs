@@ -135,11 +135,30 @@ export async function openApp(browser, url, {viewport = {width: 1280, height: 80
     }, storage);
   }
   const page = await context.newPage();
+  page.setDefaultTimeout(10000);
   page.errors = [];
   page.on('pageerror', e => page.errors.push(String(e)));
   await page.goto(url + query);
-  await page.waitForFunction(() => document.getElementById('connText').textContent === 'live');
+  await waitLive(page);
   return page;
+}
+
+/**
+ * Loads the app again in the same page (cheaper than a new one) with storage
+ * emptied and then seeded, and waits for the first successful poll.
+ */
+export async function reopen(page, url, {storage = {}, query = ''} = {}) {
+  await page.evaluate(s => {
+    window.localStorage.clear();
+    for (const [k, v] of Object.entries(s)) window.localStorage.setItem(k, v);
+  }, storage);
+  await page.goto(url + query);
+  await waitLive(page);
+  return page;
+}
+
+export function waitLive(page) {
+  return page.waitForFunction(() => document.getElementById('connText').textContent === 'live');
 }
 
 /** Runs the real `ui` command against the server; resolves with its outcome. */

@@ -4,14 +4,15 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {makeHome, startServer, launchBrowser, openApp, pushFootprint, QFN} from './lib.mjs';
+import {makeHome, startServer, launchBrowser, openApp, reopen, waitLive, pushFootprint, QFN} from './lib.mjs';
 
-let h, server, browser;
+let h, server, browser, page;
 
 before(async () => {
   h = makeHome();
   server = await startServer(h, {file: h.partFile(QFN)});
   browser = await launchBrowser();
+  page = await openApp(browser, server.url);
 });
 
 after(async () => {
@@ -20,85 +21,80 @@ after(async () => {
   h?.cleanup();
 });
 
-const rowNames = page => page.locator('#layerRows .av-lrow .ln').allTextContents();
-const rowOf = (page, name) => page.locator('#layerRows .av-lrow', {has: page.locator(`.ln:text-is("${name}")`)});
-const groupHidden = (page, cls) =>
+const rowNames = () => page.locator('#layerRows .av-lrow .ln').allTextContents();
+const rowOf = name => page.locator('#layerRows .av-lrow', {has: page.locator(`.ln:text-is("${name}")`)});
+const groupHidden = cls =>
   page.evaluate(c => Array.from(document.querySelectorAll(`#svgbox .${c}`)).every(g => g.style.display === 'none'), cls);
 
-async function loaded(page) {
+async function loaded(storage) {
+  await reopen(page, server.url, {storage});
   await page.waitForSelector('#layerRows .av-lrow');
-  return page;
 }
 
 test('rows are listed only for groups with geometry; the paste-dot row is always there and off', async () => {
-  const page = await loaded(await openApp(browser, server.url));
+  await loaded();
   // The QFN has an exposed pad (heat-sink vias) and no drill holes.
-  assert.deepEqual(await rowNames(page), ['Copper', 'Heatsink vias', 'Pad numbers', 'Silkscreen', 'Fab (F.Fab)',
+  assert.deepEqual(await rowNames(), ['Copper', 'Heatsink vias', 'Pad numbers', 'Silkscreen', 'Fab (F.Fab)',
                                           'Courtyard', 'Paste apertures', 'Solder paste jet']);
   const state = await page.evaluate(() => window._lastState);
-  const dots = rowOf(page, 'Solder paste jet');
+  const dots = rowOf('Solder paste jet');
   assert.equal(await dots.getAttribute('class'), 'av-lrow off special');
   assert.equal(await dots.locator('.meta').textContent(), `${state.pasteDots} @ 300µm`);
-  assert.equal(await rowOf(page, 'Paste apertures').locator('.meta').textContent(), `${state.pasteApertures} openings`);
+  assert.equal(await rowOf('Paste apertures').locator('.meta').textContent(), `${state.pasteApertures} openings`);
   assert.ok(state.pasteDots > 0);
-  assert.ok(await groupHidden(page, 'tovik-layer-paste-dots'));
-  assert.equal(await groupHidden(page, 'tovik-layer-silk'), false);
+  assert.ok(await groupHidden('tovik-layer-paste-dots'));
+  assert.equal(await groupHidden('tovik-layer-silk'), false);
   assert.match(await page.textContent('#layersSec .note'), /^Solder-paste dispensing dots — 300µm each — computed/);
 
   // A through-hole part lists Drill; an SMD part without paste layers has no
   // paste apertures and no dots.
   await pushFootprint(server, {kicadMod: readFileSync(h.partFile('61300411121'), 'utf8')});
   await page.waitForFunction(() => document.getElementById('fpName').textContent === '61300411121');
-  assert.ok((await rowNames(page)).includes('Drill'));
+  assert.ok((await rowNames()).includes('Drill'));
   const noPaste = `(footprint "NOPASTE" (layer "F.Cu")
   (pad "1" smd rect (at 0 0) (size 1 1) (layers "F.Cu" "F.Mask"))
 )`;
   await pushFootprint(server, {kicadMod: noPaste});
   await page.waitForFunction(() => document.getElementById('fpName').textContent === 'NOPASTE');
-  assert.deepEqual(await rowNames(page), ['Copper', 'Pad numbers', 'Solder paste jet']);
-  assert.equal(await rowOf(page, 'Solder paste jet').locator('.meta').textContent(), '0 @ 300µm');
-  await page.context().close();
+  assert.deepEqual(await rowNames(), ['Copper', 'Pad numbers', 'Solder paste jet']);
+  assert.equal(await rowOf('Solder paste jet').locator('.meta').textContent(), '0 @ 300µm');
 });
 
 test('toggling hides groups and is remembered under tovikFpLayers_v2 across a reload and a new footprint', async () => {
   await pushFootprint(server, {kicadMod: readFileSync(h.partFile(QFN), 'utf8')});
-  const page = await loaded(await openApp(browser, server.url));
+  await loaded();
   await page.waitForFunction(q => document.getElementById('fpName').textContent === q, QFN);
-  await rowOf(page, 'Silkscreen').click();
-  await rowOf(page, 'Solder paste jet').click();
-  assert.ok(await groupHidden(page, 'tovik-layer-silk'));
-  assert.equal(await groupHidden(page, 'tovik-layer-paste-dots'), false);
-  assert.equal(await rowOf(page, 'Silkscreen').getAttribute('class'), 'av-lrow off');
-  assert.equal(await rowOf(page, 'Silkscreen').locator('.chk').textContent(), '');
-  assert.equal(await rowOf(page, 'Solder paste jet').locator('.chk').textContent(), '✓');
+  await rowOf('Silkscreen').click();
+  await rowOf('Solder paste jet').click();
+  assert.ok(await groupHidden('tovik-layer-silk'));
+  assert.equal(await groupHidden('tovik-layer-paste-dots'), false);
+  assert.equal(await rowOf('Silkscreen').getAttribute('class'), 'av-lrow off');
+  assert.equal(await rowOf('Silkscreen').locator('.chk').textContent(), '');
+  assert.equal(await rowOf('Solder paste jet').locator('.chk').textContent(), '✓');
   const stored = JSON.parse(await page.evaluate(() => localStorage.getItem('tovikFpLayers_v2')));
   assert.equal(stored.silk, false);
   assert.equal(stored['paste-dots'], true);
 
   await page.reload();
-  await loaded(page);
-  assert.ok(await groupHidden(page, 'tovik-layer-silk'));
-  assert.equal(await groupHidden(page, 'tovik-layer-paste-dots'), false);
-  assert.equal(await rowOf(page, 'Solder paste jet').getAttribute('class'), 'av-lrow on special');
+  await page.waitForSelector('#layerRows .av-lrow');
+  assert.ok(await groupHidden('tovik-layer-silk'));
+  assert.equal(await groupHidden('tovik-layer-paste-dots'), false);
+  assert.equal(await rowOf('Solder paste jet').getAttribute('class'), 'av-lrow on special');
 
   await pushFootprint(server, {kicadMod: readFileSync(h.partFile('MMBT3904'), 'utf8')});
   await page.waitForFunction(() => document.getElementById('fpName').textContent === 'MMBT3904');
-  assert.equal(await groupHidden(page, 'tovik-layer-paste-dots'), false);
-  assert.ok(await groupHidden(page, 'tovik-layer-silk'));
-  await page.context().close();
+  assert.equal(await groupHidden('tovik-layer-paste-dots'), false);
+  assert.ok(await groupHidden('tovik-layer-silk'));
 });
 
 test('choices stored under another key are ignored', async () => {
-  const page = await loaded(await openApp(browser, server.url, {
-    storage: {tovikFpLayers: JSON.stringify({silk: false, 'paste-dots': true})},
-  }));
-  assert.equal(await groupHidden(page, 'tovik-layer-silk'), false);
-  assert.ok(await groupHidden(page, 'tovik-layer-paste-dots'));
-  await page.context().close();
+  await loaded({tovikFpLayers: JSON.stringify({silk: false, 'paste-dots': true})});
+  assert.equal(await groupHidden('tovik-layer-silk'), false);
+  assert.ok(await groupHidden('tovik-layer-paste-dots'));
 });
 
 test('the Layers section folds from its head, ▾ and ✕, and ▦ Layers brings it back', async () => {
-  const page = await loaded(await openApp(browser, server.url));
+  await loaded();
   const rows = page.locator('#layerRows');
   await page.click('#layersClose');
   assert.equal(await rows.isVisible(), false);
@@ -117,17 +113,15 @@ test('the Layers section folds from its head, ▾ and ✕, and ▦ Layers brings
   assert.ok(await rows.isVisible());
   assert.equal(await page.textContent('#layersFold'), '▾');
   assert.equal(await page.evaluate(() => localStorage.getItem('tovikFpPanel')), '1');
-  await page.context().close();
 });
 
 test('the details panel remembers being closed across a reload and reopens from its tab', async () => {
-  const page = await loaded(await openApp(browser, server.url));
+  await loaded();
   await page.click('#panelClose');
   await page.reload();
-  await page.waitForFunction(() => document.getElementById('connText').textContent === 'live');
+  await waitLive(page);
   assert.ok(await page.locator('#panel').evaluate(n => n.classList.contains('collapsed')));
   assert.equal(await page.locator('#panelTab').textContent(), '›Details');
   await page.click('#panelTab');
   assert.ok(await page.locator('#layersSec').isVisible());
-  await page.context().close();
 });

@@ -120,14 +120,14 @@ test('number fields and nudges move the label in 0.01 mm steps', async () => {
   const y = (await txt()).value.y;
   await page.click('#rowVal .nudge >> text=↓');
   await page.click('#rowVal .nudge >> text=↓');
-  assert.equal((await txt()).value.y, r2(y + 0.5));
+  assert.equal((await txt()).value.y, r2(y + 1));
   assert.ok(await page.locator('#svgbox .fp-textlabel.val').evaluate(g => g.classList.contains('sel')));
   await waitUntil(() => texts.length >= 1, {what: 'send'});
   await sleep(300);
   assert.ok(texts.length <= 2, `debounced: ${texts.length} sends`);
   const last = JSON.parse(texts[texts.length - 1].body);
   assert.equal(last.reference.x, 1.23);
-  assert.equal(last.value.y, r2(y + 0.5));
+  assert.equal(last.value.y, r2(y + 1));
 });
 
 test('auto-layout places the labels 1 mm clear of the extent, sends at once and saves', async () => {
@@ -215,6 +215,7 @@ test('undo and redo: keys, buttons, the 60-step limit and a new edit clearing re
 });
 
 test('hidden labels are neither drawn nor listed; a pushed footprint is never saved', async () => {
+  await page.evaluate(() => flushPending());  // the earlier edits are settled
   const saves = recordRequests(page, 'save');
   const texts = recordRequests(page, 'text');
   await pushFootprint(server, {kicadMod: fixtureMod('HID1', {valHidden: true})});
