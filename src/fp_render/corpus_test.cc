@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -28,6 +29,8 @@ size_t count(const std::string& text, std::string_view needle) {
 struct Tally {
   size_t files = 0;
   size_t pads = 0;
+  size_t drawings_in_custom_pads = 0;  // "(gr_" inside numbered custom pads
+  size_t primitives = 0;
   int widest_via_grid = 0;  // vias along the longer side of any heat-sink pad
 };
 
@@ -47,7 +50,15 @@ void check_footprint(const fs::path& path, Tally& tally) {
     at = found;
   }
   EXPECT_TRUE(svg.ends_with("</g></svg>")) << path;
+  for (std::string_view element : find_elements(*text, "pad")) {
+    if (element.find(" custom") == std::string_view::npos ||
+        element.starts_with("(pad \"\"")) {
+      continue;
+    }
+    tally.drawings_in_custom_pads += count(std::string(element), "(gr_");
+  }
   for (const GeoPad& pad : g.pads) {
+    tally.primitives += pad.primitives.size();
     if (!is_heatsink_pad(pad)) continue;
     tally.widest_via_grid = std::max(
         {tally.widest_via_grid, via_count(pad.width), via_count(pad.height)});
@@ -70,11 +81,14 @@ TEST(Corpus, KiCadLibrary) {
   if (!fs::is_directory(folder)) GTEST_SKIP() << folder << " is missing";
   Tally tally = check_folder(folder);
   EXPECT_GT(tally.files, 1000u);
+  EXPECT_GT(tally.primitives, 0u);
+  EXPECT_EQ(tally.primitives, tally.drawings_in_custom_pads);
   EXPECT_GT(tally.pads, tally.files);
   // The via bound only guards against absurd sizes: no real pad comes near.
   EXPECT_LT(tally.widest_via_grid, kMaxViasPerSide / 4);
-  std::cout << tally.files << " files, " << tally.pads
-            << " pads, widest via grid " << tally.widest_via_grid << "\n";
+  std::cout << tally.files << " files, " << tally.pads << " pads, "
+            << tally.primitives << " custom pad drawings, widest via grid "
+            << tally.widest_via_grid << "\n";
 }
 
 TEST(Corpus, SampleFootprints) {
@@ -84,9 +98,12 @@ TEST(Corpus, SampleFootprints) {
   if (!fs::is_directory(folder)) GTEST_SKIP() << folder << " is missing";
   Tally tally = check_folder(folder);
   EXPECT_GT(tally.files, 400u);
+  EXPECT_GT(tally.primitives, 0u);
+  EXPECT_EQ(tally.primitives, tally.drawings_in_custom_pads);
   EXPECT_LT(tally.widest_via_grid, kMaxViasPerSide / 4);
-  std::cout << tally.files << " files, " << tally.pads
-            << " pads, widest via grid " << tally.widest_via_grid << "\n";
+  std::cout << tally.files << " files, " << tally.pads << " pads, "
+            << tally.primitives << " custom pad drawings, widest via grid "
+            << tally.widest_via_grid << "\n";
 }
 
 }  // namespace
