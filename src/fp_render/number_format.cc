@@ -18,3 +18,11 @@ std::string format_fixed(double value, int decimals) {
   append_fixed(out, value, decimals);
   return out;
 }
+
+void append_mm_attr(std::string& out, std::string_view name, double value) {
+  out += ' ';
+  out += name;
+  out += "=\"";
+  append_mm(out, value);
+  out += '"';
+}

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Appends `value` with `decimals` places (0 to 17) to `out`. A NaN or an
 // infinity, which no drawing can use, is written as zero so the document
@@ -20,3 +21,6 @@ std::string format_fixed(double value, int decimals);
 inline void append_mm(std::string& out, double value) {
   append_fixed(out, value, 3);
 }
+
+// Appends the attribute ` name="value"` with the value in three places.
+void append_mm_attr(std::string& out, std::string_view name, double value);

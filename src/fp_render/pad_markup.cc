@@ -15,14 +15,6 @@ constexpr std::string_view kCopperPaint =
 // The outline every pad shows, drawn half outside the copper.
 constexpr double kOutlineWidth = 0.04;
 
-void attr(std::string& out, std::string_view name, double value) {
-  out += ' ';
-  out += name;
-  out += "=\"";
-  append_mm(out, value);
-  out += '"';
-}
-
 void point(std::string& out, char command, GeoPoint p) {
   out += command;
   append_mm(out, p.x);
@@ -141,37 +133,37 @@ void primitive(std::string& out, const PadPrimitive& p, GeoPoint at,
       GeoPoint a = moved(p.points[0]);
       GeoPoint b = moved(p.points[1]);
       out += "<rect";
-      attr(out, "x", std::min(a.x, b.x));
-      attr(out, "y", std::min(a.y, b.y));
-      attr(out, "width", std::fabs(b.x - a.x));
-      attr(out, "height", std::fabs(b.y - a.y));
+      append_mm_attr(out, "x", std::min(a.x, b.x));
+      append_mm_attr(out, "y", std::min(a.y, b.y));
+      append_mm_attr(out, "width", std::fabs(b.x - a.x));
+      append_mm_attr(out, "height", std::fabs(b.y - a.y));
       break;
     }
     case Kind::kCircle: {
       GeoPoint c = moved(p.points[0]);
       out += "<circle";
-      attr(out, "cx", c.x);
-      attr(out, "cy", c.y);
-      attr(out, "r", p.radius);
+      append_mm_attr(out, "cx", c.x);
+      append_mm_attr(out, "cy", c.y);
+      append_mm_attr(out, "r", p.radius);
       break;
     }
     case Kind::kLine: {
       GeoPoint a = moved(p.points[0]);
       GeoPoint b = moved(p.points[1]);
       out += "<line";
-      attr(out, "x1", a.x);
-      attr(out, "y1", a.y);
-      attr(out, "x2", b.x);
-      attr(out, "y2", b.y);
+      append_mm_attr(out, "x1", a.x);
+      append_mm_attr(out, "y1", a.y);
+      append_mm_attr(out, "x2", b.x);
+      append_mm_attr(out, "y2", b.y);
       break;
     }
   }
   if (!p.filled && p.kind != Kind::kLine) out += R"( fill="none")";
   if (outline_pass) {
-    attr(out, "stroke-width", p.width + kOutlineWidth);
+    append_mm_attr(out, "stroke-width", p.width + kOutlineWidth);
   } else if (p.width > 0 || !p.filled) {
     out += R"( stroke="#C83434")";
-    attr(out, "stroke-width", p.width);
+    append_mm_attr(out, "stroke-width", p.width);
   }
   out += "/>";
 }

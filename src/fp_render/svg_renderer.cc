@@ -18,15 +18,6 @@ constexpr std::string_view kSilkStroke =
 constexpr std::string_view kCopperPaint =
     R"(fill="#C83434" stroke="#ef5350" stroke-width="0.04")";
 
-// Appends ` name="value"` with the value in three decimals.
-void attr(std::string& out, std::string_view name, double value) {
-  out += ' ';
-  out += name;
-  out += "=\"";
-  append_mm(out, value);
-  out += '"';
-}
-
 void append_path_data(std::string& out, const std::vector<GeoPoint>& points,
                       bool closed) {
   for (size_t i = 0; i < points.size(); ++i) {
@@ -122,10 +113,10 @@ void open_group(std::string& out, std::string_view layer) {
 
 void line(std::string& out, const GeoSegment& s, std::string_view stroke) {
   out += "<line";
-  attr(out, "x1", s.x1);
-  attr(out, "y1", s.y1);
-  attr(out, "x2", s.x2);
-  attr(out, "y2", s.y2);
+  append_mm_attr(out, "x1", s.x1);
+  append_mm_attr(out, "y1", s.y1);
+  append_mm_attr(out, "x2", s.x2);
+  append_mm_attr(out, "y2", s.y2);
   out += ' ';
   out += stroke;
   out += "/>";
@@ -134,10 +125,10 @@ void line(std::string& out, const GeoSegment& s, std::string_view stroke) {
 void outline_rect(std::string& out, const GeoSegment& s,
                   std::string_view stroke) {
   out += "<rect";
-  attr(out, "x", std::min(s.x1, s.x2));
-  attr(out, "y", std::min(s.y1, s.y2));
-  attr(out, "width", std::fabs(s.x2 - s.x1));
-  attr(out, "height", std::fabs(s.y2 - s.y1));
+  append_mm_attr(out, "x", std::min(s.x1, s.x2));
+  append_mm_attr(out, "y", std::min(s.y1, s.y2));
+  append_mm_attr(out, "width", std::fabs(s.x2 - s.x1));
+  append_mm_attr(out, "height", std::fabs(s.y2 - s.y1));
   out += R"( fill="none" )";
   out += stroke;
   out += "/>";
@@ -156,9 +147,9 @@ void path(std::string& out, const GeoPolyline& line, bool closed,
 void circle(std::string& out, const GeoCircle& c, std::string_view fill,
             std::string_view stroke) {
   out += "<circle";
-  attr(out, "cx", c.cx);
-  attr(out, "cy", c.cy);
-  attr(out, "r", c.r);
+  append_mm_attr(out, "cx", c.cx);
+  append_mm_attr(out, "cy", c.cy);
+  append_mm_attr(out, "r", c.r);
   out += R"( fill=")";
   out += fill;
   out += "\" ";
@@ -199,18 +190,18 @@ void pad_shape(std::string& out, const GeoPad& pad) {
   double hh = pad.height * 0.5;
   if (pad.shape == "circle") {
     out += "<circle";
-    attr(out, "cx", pad.x);
-    attr(out, "cy", pad.y);
-    attr(out, "r", std::min(hw, hh));
+    append_mm_attr(out, "cx", pad.x);
+    append_mm_attr(out, "cy", pad.y);
+    append_mm_attr(out, "r", std::min(hw, hh));
   } else {
     out += "<rect";
-    attr(out, "x", pad.x - hw);
-    attr(out, "y", pad.y - hh);
-    attr(out, "width", pad.width);
-    attr(out, "height", pad.height);
-    if (pad.shape == "oval") attr(out, "rx", std::min(hw, hh));
+    append_mm_attr(out, "x", pad.x - hw);
+    append_mm_attr(out, "y", pad.y - hh);
+    append_mm_attr(out, "width", pad.width);
+    append_mm_attr(out, "height", pad.height);
+    if (pad.shape == "oval") append_mm_attr(out, "rx", std::min(hw, hh));
     if (pad.shape == "roundrect") {
-      attr(out, "rx", std::min(hw, hh) * pad.rratio * 2);
+      append_mm_attr(out, "rx", std::min(hw, hh) * pad.rratio * 2);
     }
   }
   out += ' ';
@@ -269,12 +260,12 @@ void heatsink_group(std::string& out, const FootprintGeometry& g) {
     for (const GeoPoint& via :
          thermal_via_centres(pad->x, pad->y, pad->width, pad->height)) {
       out += "<circle";
-      attr(out, "cx", via.x);
-      attr(out, "cy", via.y);
+      append_mm_attr(out, "cx", via.x);
+      append_mm_attr(out, "cy", via.y);
       out += R"( r="0.30" fill="#8a5a2b" stroke="#e8a13a" stroke-width="0.05"/>)";
       out += "<circle";
-      attr(out, "cx", via.x);
-      attr(out, "cy", via.y);
+      append_mm_attr(out, "cx", via.x);
+      append_mm_attr(out, "cy", via.y);
       out += R"( r="0.15" fill="#0d1117"/>)";
     }
   }
@@ -288,9 +279,9 @@ void drill_group(std::string& out, const FootprintGeometry& g) {
     double d = pad.drill > 0 ? pad.drill
                              : std::min(pad.width * 0.5, pad.height * 0.5);
     out += "<circle";
-    attr(out, "cx", pad.x);
-    attr(out, "cy", pad.y);
-    attr(out, "r", d * 0.5);
+    append_mm_attr(out, "cx", pad.x);
+    append_mm_attr(out, "cy", pad.y);
+    append_mm_attr(out, "r", d * 0.5);
     out += R"( fill="#0d1117" stroke="#666" stroke-width="0.05"/>)";
   }
   out += "</g>";
@@ -318,10 +309,10 @@ void padnum_group(std::string& out, const FootprintGeometry& g) {
     double font_size = std::min(pad.width, pad.height) * 0.42;
     if (!(font_size > 0.12)) continue;
     out += "<text";
-    attr(out, "x", pad.x);
-    attr(out, "y", pad.y);
+    append_mm_attr(out, "x", pad.x);
+    append_mm_attr(out, "y", pad.y);
     out += R"( text-anchor="middle" dominant-baseline="central")";
-    attr(out, "font-size", font_size);
+    append_mm_attr(out, "font-size", font_size);
     out += R"( fill="#fff" font-family="sans-serif" style="pointer-events:none">)";
     out += xml_escape(pad.number);
     out += "</text>";
