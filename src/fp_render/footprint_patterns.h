@@ -1,7 +1,8 @@
 // The thirteen attribute patterns of the footprint reader, compiled once per
-// process on first use, and the readers of what they capture. They are written in Perl syntax with `\d`, `\s` and
-// `\w` in their Unicode sense; RE2 gives those escapes their ASCII sense, so
-// each is widened to the Unicode class before compiling.
+// process on first use, and the readers of what they capture. The patterns
+// are written in Perl syntax with `\d`, `\s` and `\w` in their Unicode sense;
+// RE2 gives those escapes their ASCII sense, so each is widened to the
+// Unicode class before compiling.
 #pragma once
 
 #include <optional>
