@@ -92,12 +92,28 @@ std::string usage_error(const std::string& message) {
   return message + "\nRun with --help for more information.\n";
 }
 
-std::unique_ptr<CLI::App> make_parser(CommandLine& line) {
+// The commands whose arguments the parser needs: the one named by the first
+// word that is not an option, and after `help` the one named next. Declaring
+// the options of every command would be start-up time spent on every run.
+std::vector<std::string> named_commands(const std::vector<std::string>& args) {
+  std::vector<std::string> named;
+  for (const std::string& word : args) {
+    if (word.starts_with("-")) continue;
+    named.push_back(word);
+    if (word != "help" || named.size() == 2) break;
+  }
+  return named;
+}
+
+std::unique_ptr<CLI::App> make_parser(CommandLine& line, const std::vector<std::string>& named) {
   auto app = std::make_unique<CLI::App>("Create and preview KiCad PCB footprints (standalone build, no KiCad needed)",
                                         kProgramName);
   app->set_version_flag("-V,--version", std::string(kProgramName) + " " + kProgramVersion, "Print version");
   app->require_subcommand(1);
-  for (const Command& command : commands()) command.define(*app->add_subcommand(command.name, command.about), line);
+  for (const Command& command : commands()) {
+    CLI::App* sub = app->add_subcommand(command.name, command.about);
+    if (std::find(named.begin(), named.end(), command.name) != named.end()) command.define(*sub, line);
+  }
   define_help(*app->add_subcommand("help", "Print this message or the help of the given command"));
   return app;
 }
@@ -153,7 +169,7 @@ const std::vector<Command>& commands() {
 ParsedCommandLine parse_command_line(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
   help_topic.clear();
-  std::unique_ptr<CLI::App> app = make_parser(parsed.line);
+  std::unique_ptr<CLI::App> app = make_parser(parsed.line, named_commands(args));
   if (args.empty()) {
     parsed.status = 2;
     parsed.err = app->help();
