@@ -239,6 +239,19 @@ test('hidden labels are neither drawn nor listed; a pushed footprint is never sa
   assert.deepEqual(await status(), ['Both labels are hidden in this footprint.', 'tstatus']);
 });
 
+test('a footprint arriving from elsewhere never receives the previous placement still waiting to be sent', async () => {
+  await page.evaluate(() => flushPending());
+  await pushFootprint(server, {kicadMod: fixtureMod('OTHER', {ref: [0.5, -0.5], val: [0.5, 0.5]})});
+  const texts = recordRequests(page, 'text');
+  // An edit made just before the page's next poll sees the new footprint.
+  await page.evaluate(() => { window.ui.textSet('value', 1.11, 1.22); return pollState(); });
+  await page.waitForFunction(() => document.getElementById('fpName').textContent === 'OTHER');
+  await sleep(500);
+  assert.equal(texts.length, 0);
+  assert.deepEqual((await txt()).value, {x: 0.5, y: 0.5, size: 0.6, hidden: false});
+  assert.deepEqual((await getJson(server, 'state')).text.value, {hidden: false, size: 0.6, x: 0.5, y: 0.5});
+});
+
 test('edits of the part being left are saved into it, never into the next part', async () => {
   await page.evaluate(() => window.ui.loadChip('AUTO3'));
   await page.waitForFunction(() => document.getElementById('fpName').textContent === 'AUTO3');

@@ -102,16 +102,19 @@ test('text, textTool, textState, textSet, undo and redo', async () => {
   assert.deepEqual(st.reference, {hidden: false, size: 1, x: 0, y: -3.6});
 
   assert.equal(await run('textSet', 'value', '1.234', '3.005'), 'value → 1.23,3.01\n');
-  assert.equal(await run('textSet', '>VALUE', '-0.5'), 'value → -0.5,3.01\n');
+  // An argument that is not a number leaves its axis alone.
+  assert.equal(await run('textSet', '>VALUE', 'nope', '7'), 'value → 1.23,7\n');
   assert.equal(await run('textSet', 'ref', '', '-4'), 'reference → 0,-4\n');
-  assert.equal(await page.inputValue('#valX'), '-0.5');
+  assert.equal(await run('textSet', 'value', '2'), 'value → 2,7\n');  // y absent
+  assert.deepEqual([await page.inputValue('#valX'), await page.inputValue('#valY')], ['2', '7']);
   assert.equal(await page.inputValue('#refY'), '-4');
   assert.equal(await run('undo'), 'undone\n');
-  assert.equal(await page.inputValue('#refY'), '-3.6');
+  assert.equal(await page.inputValue('#valX'), '1.23');
   assert.equal(await run('redo'), 'redone\n');
   assert.equal(await run('redo'), 'nothing to redo\n');
   assert.equal(await page.textContent('#toast'), 'Nothing to redo');
-  for (let i = 0; i < 3; i++) assert.equal(await run('undo'), 'undone\n');
+  for (let i = 0; i < 4; i++) assert.equal(await run('undo'), 'undone\n');
+  assert.deepEqual([await page.inputValue('#refY'), await page.inputValue('#valY')], ['-3.6', '3.6']);
   assert.equal(await run('undo'), 'nothing to undo\n');
   assert.equal(await page.textContent('#toast'), 'Nothing to undo');
 });
