@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <numeric>
 #include <sstream>
 
@@ -170,7 +169,8 @@ bool is_safe_part_number(std::string_view mpn) {
 }
 
 std::optional<fs::path> pick_footprint_source(const fs::path& folder, const std::string& mpn) {
-  std::optional<std::string> name = source_name_at(AT_FDCWD, folder.native(), mpn);
+  std::optional<std::string> name =
+      source_name_at(AT_FDCWD, folder.empty() ? "." : folder.native(), mpn);
   if (!name) return std::nullopt;
   return folder / *name;
 }
