@@ -1,12 +1,17 @@
 #include "authoring/text_ops.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include <re2/re2.h>
+
+#include "authoring/property_text.h"
 
 namespace {
 
@@ -176,6 +181,38 @@ Json info_json(const std::optional<TextInfo>& info) {
   return Json{{"hidden", info->hidden}, {"size", info->size}, {"x", info->x}, {"y", info->y}};
 }
 
+// Footprints of KiCad 7 and later hold their reference and value as
+// properties; they are used when the footprint has no `fp_text` of the kind.
+std::string_view property_name(TextKind kind) { return kind == TextKind::kReference ? "Reference" : "Value"; }
+
+std::string_view token(std::string_view text, TokenSpan span) { return text.substr(span.begin, span.end - span.begin); }
+
+std::optional<TextInfo> property_info(std::string_view text, TextKind kind) {
+  std::optional<PropertyText> property = find_property_text(text, property_name(kind));
+  if (!property) return std::nullopt;
+  TextInfo info;
+  info.x = read_number(token(text, property->x)).value_or(0);
+  info.y = read_number(token(text, property->y)).value_or(0);
+  if (property->width) info.size = read_number(token(text, *property->width)).value_or(1);
+  info.hidden = property->hidden;
+  return info;
+}
+
+// The text with each span replaced by its text; the spans do not overlap.
+std::string replace_spans(std::string_view text, std::vector<std::pair<TokenSpan, std::string>> edits) {
+  std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.first.begin < b.first.begin; });
+  std::string out;
+  out.reserve(text.size() + 32);
+  size_t at = 0;
+  for (const auto& [span, replacement] : edits) {
+    out.append(text.substr(at, span.begin - at));
+    out.append(replacement);
+    at = span.end;
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
 std::string splice(std::string_view text, const re2::StringPiece& whole, std::string_view replacement) {
   size_t start = static_cast<size_t>(whole.data() - text.data());
   std::string out;
@@ -214,7 +251,7 @@ BoundingBox footprint_bounding_box(std::string_view text) {
 
 std::optional<TextInfo> text_info(std::string_view text, TextKind kind) {
   re2::StringPiece m[3];
-  if (!search(entry_pattern(kind), text, 0, m, 2)) return std::nullopt;
+  if (!search(entry_pattern(kind), text, 0, m, 2)) return property_info(text, kind);
   TextInfo info;
   info.x = read_number(view(m[1])).value_or(0);
   info.y = read_number(view(m[2])).value_or(0);
@@ -230,9 +267,14 @@ Json texts_info(std::string_view text) {
 }
 
 std::string set_text_position(std::string_view text, TextKind kind, double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return std::string(text);
   re2::StringPiece m[3];
-  if (!std::isfinite(x) || !std::isfinite(y) || !search(position_edit_pattern(kind), text, 0, m, 2))
-    return std::string(text);
+  if (!search(position_edit_pattern(kind), text, 0, m, 2)) {
+    // A property keeps its rotation and everything else; only X and Y change.
+    std::optional<PropertyText> property = find_property_text(text, property_name(kind));
+    if (!property) return std::string(text);
+    return replace_spans(text, {{property->x, format_number(x)}, {property->y, format_number(y)}});
+  }
   std::string replacement = std::string(view(m[1])) + format_number(x) + " " + format_number(y) + std::string(view(m[2]));
   return splice(text, m[0], replacement);
 }
@@ -240,10 +282,16 @@ std::string set_text_position(std::string_view text, TextKind kind, double x, do
 std::string set_text_size(std::string_view text, TextKind kind, double size) {
   const double s = round_to_hundredths(size);
   const double t = round_to_hundredths(size * 0.15);
-  re2::StringPiece m[3];
-  if (!std::isfinite(s) || !std::isfinite(t) || !search(size_edit_pattern(kind), text, 0, m, 2))
-    return std::string(text);
+  if (!std::isfinite(s) || !std::isfinite(t)) return std::string(text);
   const std::string number = format_number(s);
+  re2::StringPiece m[3];
+  if (!search(size_edit_pattern(kind), text, 0, m, 2)) {
+    std::optional<PropertyText> property = find_property_text(text, property_name(kind));
+    if (!property || !property->width) return std::string(text);
+    std::vector<std::pair<TokenSpan, std::string>> edits = {{*property->width, number}, {*property->height, number}};
+    if (property->thickness) edits.push_back({*property->thickness, format_number(t)});
+    return replace_spans(text, std::move(edits));
+  }
   std::string replacement = std::string(view(m[1])) + number + " " + number + std::string(view(m[2])) + format_number(t);
   return splice(text, m[0], replacement);
 }

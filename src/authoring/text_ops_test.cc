@@ -1,6 +1,10 @@
 #include "authoring/text_ops.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +152,150 @@ TEST(SetTextSizeTest, Cases) {
        "(fp_text value V (effects (font (size 1 1) (thickness 0.1))))"},
   };
   for (const Case& c : cases) EXPECT_EQ(set_text_size(c.text, c.kind, c.size), c.result) << c.text;
+}
+
+}  // namespace
+
+namespace {
+
+// A KiCad 9 footprint: texts as properties in multi-line layout with tabs, a
+// user text that repeats the reference, and no `fp_text` of either kind.
+constexpr std::string_view kKicad9 =
+    "(footprint \"C_1210\"\n"
+    "\t(version 20241229)\n"
+    "\t(property \"Reference\" \"REF**\"\n"
+    "\t\t(at 0 -2.3 0)\n"
+    "\t\t(layer \"F.SilkS\")\n"
+    "\t\t(uuid \"1a\")\n"
+    "\t\t(effects\n"
+    "\t\t\t(font\n"
+    "\t\t\t\t(size 1 1)\n"
+    "\t\t\t\t(thickness 0.15)\n"
+    "\t\t\t)\n"
+    "\t\t)\n"
+    "\t)\n"
+    "\t(property \"Value\" \"C_1210\"\n"
+    "\t\t(at 0.75 2.3 90)\n"
+    "\t\t(layer \"F.Fab\")\n"
+    "\t\t(hide yes)\n"
+    "\t\t(effects\n"
+    "\t\t\t(font\n"
+    "\t\t\t\t(size 0.8 0.9)\n"
+    "\t\t\t\t(thickness 0.12)\n"
+    "\t\t\t)\n"
+    "\t\t)\n"
+    "\t)\n"
+    "\t(fp_text user \"${REFERENCE}\"\n"
+    "\t\t(at 0 0 0)\n"
+    "\t\t(layer \"F.Fab\")\n"
+    "\t)\n"
+    ")\n";
+
+// KiCad 7 and 8 keep the properties on one line and hide with a bare word.
+constexpr std::string_view kKicad8 =
+    "(footprint \"R\" (version 20240108)\n"
+    "  (property \"Reference\" \"REF**\" (at 1 -2 180) (unlocked yes) (layer \"F.SilkS\") hide\n"
+    "    (effects (font (size 1.5 1.5) (thickness 0.2))))\n"
+    "  (property \"Value\" \"R\" (at 0 2 0) (layer \"F.Fab\")\n"
+    "    (effects (font (size 1 1) (thickness 0.15))))\n"
+    ")\n";
+
+std::string replaced(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out(text);
+  size_t at = out.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) out.replace(at, from.size(), to);
+  return out;
+}
+
+TEST(PropertyTextsTest, Info) {
+  EXPECT_EQ(text_info(kKicad9, TextKind::kReference), (TextInfo{0, -2.3, 1, false}));
+  EXPECT_EQ(text_info(kKicad9, TextKind::kValue), (TextInfo{0.75, 2.3, 0.8, true}));
+  EXPECT_EQ(text_info(kKicad8, TextKind::kReference), (TextInfo{1, -2, 1.5, true}));
+  EXPECT_EQ(text_info(kKicad8, TextKind::kValue), (TextInfo{0, 2, 1, false}));
+  EXPECT_EQ(write_json(texts_info(kKicad9)),
+            R"({"reference":{"hidden":false,"size":1.0,"x":0.0,"y":-2.3},"value":{"hidden":true,"size":0.8,"x":0.75,"y":2.3}})");
+}
+
+TEST(PropertyTextsTest, MoveKeepsTheRestOfTheProperty) {
+  EXPECT_EQ(set_text_position(kKicad9, TextKind::kReference, 1.25, -3),
+            replaced(kKicad9, "(at 0 -2.3 0)", "(at 1.25 -3 0)"));
+  EXPECT_EQ(set_text_position(kKicad9, TextKind::kValue, -0.5, 4),
+            replaced(kKicad9, "(at 0.75 2.3 90)", "(at -0.5 4 90)"));
+  EXPECT_EQ(set_text_position(kKicad8, TextKind::kReference, 0, -3.1),
+            replaced(kKicad8, "(at 1 -2 180)", "(at 0 -3.1 180)"));
+}
+
+TEST(PropertyTextsTest, Resize) {
+  EXPECT_EQ(set_text_size(kKicad9, TextKind::kValue, 1.234),
+            replaced(replaced(kKicad9, "(size 0.8 0.9)", "(size 1.23 1.23)"), "(thickness 0.12)", "(thickness 0.19)"));
+  EXPECT_EQ(set_text_size(kKicad8, TextKind::kReference, 0.5),
+            replaced(kKicad8, "(size 1.5 1.5) (thickness 0.2)", "(size 0.5 0.5) (thickness 0.08)"));
+  // No size to change: the text stays as it is.
+  const std::string no_size = "(property \"Value\" \"V\" (at 1 2) (layer \"F.Fab\"))";
+  EXPECT_EQ(set_text_size(no_size, TextKind::kValue, 2), no_size);
+}
+
+// Wherever an `fp_text` of the kind is found, the property is not looked at.
+TEST(PropertyTextsTest, FpTextComesFirst) {
+  const std::string both = "(fp_text value \"V\" (at 5 6) (effects (font (size 2 2) (thickness 0.3))))\n" +
+                           std::string(kKicad9);
+  EXPECT_EQ(text_info(both, TextKind::kValue), (TextInfo{5, 6, 2, false}));
+  EXPECT_EQ(set_text_position(both, TextKind::kValue, 1, 1), replaced(both, "(at 5 6)", "(at 1 1)"));
+  EXPECT_EQ(set_text_size(both, TextKind::kValue, 1),
+            replaced(both, "(size 2 2) (thickness 0.3)", "(size 1 1) (thickness 0.15)"));
+  // The reference has no fp_text here, so its property is used.
+  EXPECT_EQ(text_info(both, TextKind::kReference), (TextInfo{0, -2.3, 1, false}));
+}
+
+std::string corpus_dir(std::string_view which) {
+  const char* source = std::getenv("TOVIK_SOURCE_DIR");
+  return std::string(source ? source : ".") + "/../shared/corpus/" + std::string(which);
+}
+
+std::string read_all(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// Every KiCad 9 footprint of the corpus: both texts are found, and moving
+// and resizing a text is read back, and moving it back restores the file.
+TEST(PropertyTextsTest, Kicad9Corpus) {
+  const std::filesystem::path dir = corpus_dir("kicad9");
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".kicad_mod") continue;
+    ++files;
+    const std::string text = read_all(entry.path());
+    const std::string name = entry.path().filename().string();
+    for (TextKind kind : {TextKind::kReference, TextKind::kValue}) {
+      std::optional<TextInfo> info = text_info(text, kind);
+      ASSERT_TRUE(info.has_value()) << name << " " << text_kind_word(kind);
+      const std::string moved = set_text_position(text, kind, info->x + 1.25, info->y - 0.5);
+      ASSERT_NE(moved, text) << name;
+      std::optional<TextInfo> after = text_info(moved, kind);
+      ASSERT_TRUE(after.has_value()) << name;
+      EXPECT_EQ(after->x, info->x + 1.25) << name;
+      EXPECT_EQ(after->y, info->y - 0.5) << name;
+      EXPECT_EQ(after->size, info->size) << name;
+      EXPECT_EQ(after->hidden, info->hidden) << name;
+      EXPECT_EQ(moved.size() - text.size(),
+                format_number(info->x + 1.25).size() + format_number(info->y - 0.5).size() -
+                    format_number(info->x).size() - format_number(info->y).size())
+          << name << ": only the two numbers change";
+      EXPECT_EQ(set_text_position(moved, kind, info->x, info->y), text) << name;
+      const std::string resized = set_text_size(text, kind, 1.7);
+      EXPECT_EQ(text_info(resized, kind)->size, 1.7) << name;
+      EXPECT_EQ(text_info(resized, kind)->x, info->x) << name;
+    }
+    // The two kinds never touch each other's entry.
+    const std::string moved = set_text_position(text, TextKind::kValue, 9, 9);
+    EXPECT_EQ(text_info(moved, TextKind::kReference), text_info(text, TextKind::kReference)) << name;
+  }
+  EXPECT_GE(files, 200);
 }
 
 }  // namespace
