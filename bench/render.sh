@@ -5,7 +5,8 @@
 #  2. the whole KiCad library, one process per footprint, two at a time,
 #     reported as footprints per second.
 # Usage: bench/render.sh [path/to/tovik-footprint]
-# TOVIK_FOOTPRINT_DIR overrides the library (Debian's kicad-footprints).
+# TOVIK_FOOTPRINT_DIR overrides the library (Debian's kicad-footprints);
+# LIBRARY_RUNS sets the number of whole-library passes (default 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,7 +32,7 @@ EOF
 echo "== whole library, one process per footprint, two at a time"
 count=$(cd "$lib" && find . -name '*.kicad_mod' | wc -l)
 (cd "$lib" && find . -type d) | (cd "$work" && xargs mkdir -p)
-hyperfine --warmup 1 --runs 3 --export-json "$work/all.json" \
+hyperfine --warmup 1 --runs "${LIBRARY_RUNS:-3}" --export-json "$work/all.json" \
   "cd $lib && find . -name '*.kicad_mod' -print0 | xargs -0 -P2 -I{} $bin render --file {} --out $work/{}.svg >/dev/null"
 python3 - "$work/all.json" "$count" <<'EOF'
 import json, sys
