@@ -42,6 +42,22 @@ std::string crafted_text(const std::string& unit, size_t bytes) {
   return text;
 }
 
+// A KiCad 9 style footprint: the texts as multi-line properties, then pads in
+// multi-line layout.
+std::string property_footprint_text(size_t bytes) {
+  std::string text =
+      "(footprint \"Big\"\n\t(version 20241229)\n"
+      "\t(property \"Reference\" \"REF**\"\n\t\t(at 0 -3 0)\n\t\t(layer \"F.SilkS\")\n"
+      "\t\t(effects\n\t\t\t(font\n\t\t\t\t(size 1 1)\n\t\t\t\t(thickness 0.15)\n\t\t\t)\n\t\t)\n\t)\n"
+      "\t(property \"Value\" \"Big\"\n\t\t(at 0 3 0)\n\t\t(layer \"F.Fab\")\n\t\t(hide yes)\n"
+      "\t\t(effects\n\t\t\t(font\n\t\t\t\t(size 1 1)\n\t\t\t\t(thickness 0.15)\n\t\t\t)\n\t\t)\n\t)\n";
+  for (int i = 0; text.size() < bytes; ++i) {
+    text += "\t(pad \"" + std::to_string(i) + "\" smd roundrect\n\t\t(at " + std::to_string(i % 100) + " " +
+            std::to_string(i / 100) + ")\n\t\t(size 0.6 0.7)\n\t\t(layers \"F.Cu\" \"F.Paste\" \"F.Mask\")\n\t)\n";
+  }
+  return text + ")\n";
+}
+
 std::string create_json(size_t bytes) {
   std::string text = R"({"footprintName": "Big", "description": "bench", "tags": "a b",)"
                      R"( "body": {"x1": -50, "y1": -50, "x2": 50, "y2": 50}, "pads": [)";
@@ -100,6 +116,22 @@ void BM_BoundingBoxCraftedOpeners(benchmark::State& state) {
          [](const std::string& t) { return footprint_bounding_box(t); });
 }
 
+void BM_PropertyTextsInfo(benchmark::State& state) {
+  run_on(state, property_footprint_text(state.range(0)), [](const std::string& t) { return texts_info(t); });
+}
+
+void BM_PropertyEdits(benchmark::State& state) {
+  run_on(state, property_footprint_text(state.range(0)), [](const std::string& t) {
+    return set_text_position(t, TextKind::kValue, 1.25, -3.5).size() + set_text_size(t, TextKind::kReference, 2).size();
+  });
+}
+
+// Property openers of the right name that never get a position and never close.
+void BM_PropertyCraftedOpeners(benchmark::State& state) {
+  run_on(state, crafted_text("(property \"Value\" \"x\" (effects (font (size 1 1) ", state.range(0)),
+         [](const std::string& t) { return texts_info(t).size() + set_text_size(t, TextKind::kValue, 2).size(); });
+}
+
 void BM_ReadCreateInput(benchmark::State& state) {
   run_on(state, create_json(state.range(0)), [](const std::string& t) { return read_create_input(t).ok(); });
 }
@@ -130,6 +162,9 @@ BENCHMARK(BM_SetTextSize)->SIZES;
 BENCHMARK(BM_TextOpsNoEntry)->SIZES;
 BENCHMARK(BM_TextOpsCraftedOpeners)->SIZES;
 BENCHMARK(BM_BoundingBoxCraftedOpeners)->SIZES;
+BENCHMARK(BM_PropertyTextsInfo)->SIZES;
+BENCHMARK(BM_PropertyEdits)->SIZES;
+BENCHMARK(BM_PropertyCraftedOpeners)->SIZES;
 BENCHMARK(BM_ReadCreateInput)->SIZES;
 BENCHMARK(BM_WriteKicadMod)->SIZES;
 BENCHMARK(BM_ComputeTextPlacement)->SIZES;

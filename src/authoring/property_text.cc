@@ -1,5 +1,6 @@
 #include "authoring/property_text.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "authoring/unicode_space.h"
@@ -42,12 +43,23 @@ bool names(std::string_view text, size_t at, std::string_view name) {
          rest[name.size() + 1] == '"';
 }
 
-// One list being read: its head atom and how many atoms followed the head.
+// One list being read: which head it has (the ones that matter here) and how
+// many atoms followed the head. Two bytes, as crafted text can open a list at
+// nearly every byte.
+enum class Head : uint8_t { kNone, kAt, kSize, kThickness, kHide, kOther };
+
 struct OpenList {
-  std::string_view head;
-  bool has_head = false;
-  int atoms = 0;
+  Head head = Head::kNone;
+  uint8_t atoms = 0;  // saturates; only the first two count
 };
+
+Head head_of(std::string_view atom) {
+  if (atom == "at") return Head::kAt;
+  if (atom == "size") return Head::kSize;
+  if (atom == "thickness") return Head::kThickness;
+  if (atom == "hide") return Head::kHide;
+  return Head::kOther;
+}
 
 // Reads the property that starts at `start` token by token. Its extent is
 // set even when it has no position, so the caller can skip past it.
@@ -68,7 +80,7 @@ std::optional<PropertyText> scan_property(std::string_view text, size_t start, s
       if (open.empty()) break;
     } else if (c == '"') {
       i = skip_string(text, i);
-      if (!open.empty()) ++open.back().atoms;
+      if (!open.empty() && open.back().atoms < 255) ++open.back().atoms;
     } else if (size_t width = unicode_space_width(text.substr(i))) {
       i += width;
     } else {
@@ -77,15 +89,14 @@ std::optional<PropertyText> scan_property(std::string_view text, size_t start, s
       TokenSpan span{i, stop};
       i = stop;
       OpenList& list = open.back();
-      if (!list.has_head) {
-        list.head = atom;
-        list.has_head = true;
+      if (list.head == Head::kNone) {
+        list.head = head_of(atom);
         continue;
       }
-      ++list.atoms;
-      if (atom == "hide" && list.head != "hide") p.hidden = true;
-      if (list.head == "hide" && list.atoms == 1 && atom == "yes") p.hidden = true;
-      if (list.head == "at" && open.size() == 2 && !have_at) {
+      if (list.atoms < 255) ++list.atoms;
+      if (atom == "hide" && list.head != Head::kHide) p.hidden = true;
+      if (list.head == Head::kHide && list.atoms == 1 && atom == "yes") p.hidden = true;
+      if (list.head == Head::kAt && open.size() == 2 && !have_at) {
         if (list.atoms == 1) p.x = span;
         if (list.atoms == 2) {
           p.y = span;
@@ -93,11 +104,11 @@ std::optional<PropertyText> scan_property(std::string_view text, size_t start, s
         }
       }
       // Width and height come from the same list: the first one with both.
-      if (list.head == "size" && open.size() >= 2 && !p.height) {
+      if (list.head == Head::kSize && open.size() >= 2 && !p.height) {
         if (list.atoms == 1) p.width = span;
         if (list.atoms == 2) p.height = span;
       }
-      if (list.head == "thickness" && list.atoms == 1 && !p.thickness) p.thickness = span;
+      if (list.head == Head::kThickness && list.atoms == 1 && !p.thickness) p.thickness = span;
     }
   }
   p.whole.end = end = i;
