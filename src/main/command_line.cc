@@ -73,10 +73,8 @@ const char kUiAbout[] =
     "\u00b7 `ui layer paste-dots on` \u00b7 `ui zoom fit` \u00b7 `ui send kicad` \u00b7 `ui toast \"hi\"` "
     "\u00b7 `ui state` \u00b7 `ui list`";
 
-std::string help_topic;  // the command named after `help`, when any
-
-void define_help(CLI::App& app) {
-  app.add_option("command", help_topic, "The command whose help to print")->type_name("COMMAND");
+void define_help(CLI::App& app, std::string& topic) {
+  app.add_option("command", topic, "The command whose help to print")->type_name("COMMAND");
 }
 
 // A first word that names no command: CLI11 would only say that a
@@ -105,7 +103,8 @@ std::vector<std::string> named_commands(const std::vector<std::string>& args) {
   return named;
 }
 
-std::unique_ptr<CLI::App> make_parser(CommandLine& line, const std::vector<std::string>& named) {
+std::unique_ptr<CLI::App> make_parser(CommandLine& line, std::string& help_topic,
+                                      const std::vector<std::string>& named) {
   auto app = std::make_unique<CLI::App>("Create and preview KiCad PCB footprints (standalone build, no KiCad needed)",
                                         kProgramName);
   app->set_version_flag("-V,--version", std::string(kProgramName) + " " + kProgramVersion, "Print version");
@@ -114,13 +113,13 @@ std::unique_ptr<CLI::App> make_parser(CommandLine& line, const std::vector<std::
     CLI::App* sub = app->add_subcommand(command.name, command.about);
     if (std::find(named.begin(), named.end(), command.name) != named.end()) command.define(*sub, line);
   }
-  define_help(*app->add_subcommand("help", "Print this message or the help of the given command"));
+  define_help(*app->add_subcommand("help", "Print this message or the help of the given command"), help_topic);
   return app;
 }
 
 // `help` and `help COMMAND`: the help text, or a usage error for a command
 // that does not exist.
-void answer_help(const CLI::App& app, ParsedCommandLine& parsed) {
+void answer_help(const CLI::App& app, const std::string& help_topic, ParsedCommandLine& parsed) {
   if (help_topic.empty()) {
     // app.help() would describe `help` itself, the subcommand just parsed.
     parsed.out = app.get_formatter()->make_help(&app, kProgramName, CLI::AppFormatMode::Normal);
@@ -168,8 +167,8 @@ const std::vector<Command>& commands() {
 
 ParsedCommandLine parse_command_line(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
-  help_topic.clear();
-  std::unique_ptr<CLI::App> app = make_parser(parsed.line, named_commands(args));
+  std::string help_topic;  // the command named after `help`, when any
+  std::unique_ptr<CLI::App> app = make_parser(parsed.line, help_topic, named_commands(args));
   if (args.empty()) {
     parsed.status = 2;
     parsed.err = app->help();
@@ -192,7 +191,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& args) {
   }
   const CLI::App* chosen = app->get_subcommands().front();
   if (chosen->get_name() == "help") {
-    answer_help(*app, parsed);
+    answer_help(*app, help_topic, parsed);
     return parsed;
   }
   for (const Command& command : commands())
