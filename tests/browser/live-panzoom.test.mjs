@@ -3,6 +3,7 @@
 // reported, not asserted).
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
+import {readFileSync} from 'node:fs';
 import {makeHome, startServer, launchBrowser, openApp, pushFootprint, createFootprint, gridFootprint,
         sleep, QFN} from './lib.mjs';
 
@@ -122,6 +123,18 @@ test('a pad shows its tooltip at once; a button after resting on it', async () =
   assert.ok(t.x >= 8 && t.x + t.width <= 1280 - 8, 'kept inside the window');
   await page.mouse.move(5, 400);
   assert.equal(await page.locator('#tip').isVisible(), false);
+});
+
+test('a pad under a drill hole and paste dots still shows its tooltip', async () => {
+  await pushFootprint(server, {kicadMod: readFileSync(h.partFile('61300411121'), 'utf8')});
+  await page.waitForFunction(() => document.getElementById('fpName').textContent === '61300411121');
+  await page.evaluate(() => window.ui.layer('paste-dots', 'on'));
+  const c = centre(await box('2'));
+  await page.mouse.move(c.x, c.y);
+  await page.waitForSelector('#tip.show');
+  assert.equal(await page.textContent('#tip .padttl'), 'Pad 2');
+  assert.equal(await page.textContent('#tip .padsub'), 'oval · 1.700x1.700 mm · thru_hole');
+  await page.mouse.move(5, 400);
 });
 
 test('a 2000-pad footprint loads and stays responsive (frame times reported)', async t => {
