@@ -49,6 +49,7 @@ test('with nothing loaded the page shows the waiting text, "—" and turns live'
   for (const id of ['#svgbox', '#sendGroup', '#btnLayers', '#btnText', '#btnEmbed', '#layersSec', '#textSec']) {
     assert.equal(await page.locator(id).isVisible(), false, id);
   }
+  assert.ok(await page.locator('#panelEmpty').isVisible());
   assert.deepEqual(await page.evaluate(() => window.ui.state()), {});
 });
 
@@ -60,6 +61,7 @@ test('a footprint pushed with POST /load is drawn with its header meta and butto
   assert.equal(await page.textContent('#fpName'), QFN);
   assert.equal(await page.textContent('#fpMeta'), '21 pads');
   assert.equal(await page.locator('#emptyMsg').isVisible(), false);
+  assert.equal(await page.locator('#panelEmpty').isVisible(), false);
   assert.equal(await page.locator('#svgbox [data-pad]').count(), 21);
   for (const id of ['#sendGroup', '#btnLayers', '#btnText', '#btnEmbed', '#layersSec', '#textSec']) {
     assert.ok(await page.locator(id).isVisible(), id);
