@@ -13,10 +13,10 @@
 #include "authoring/text_ops.h"
 #include "base/file_io.h"
 #include "deliver/utf8_lossy.h"
-#include "paste/paste_overlay.h"
 #include "render/pages.h"
 #include "render/pipeline.h"
 #include "server/part_library.h"
+#include "server/state_document.h"
 
 namespace {
 
@@ -62,20 +62,6 @@ LiveSession session_from_text(std::string text, std::string name, std::string mp
   session.mpn = std::move(mpn);
   session.kicadMod = std::move(text);
   return session;
-}
-
-struct PasteCounts {
-  size_t apertures = 0;
-  size_t dots = 0;
-};
-
-PasteCounts count_paste(std::string_view text) {
-  std::vector<PasteAperture> apertures = find_paste_apertures(text);
-  return {apertures.size(), render_paste_overlay(apertures).dot_count};
-}
-
-Json bounding_box_json(const BoundingBox& box) {
-  return Json{{"minx", box.minx}, {"miny", box.miny}, {"maxx", box.maxx}, {"maxy", box.maxy}};
 }
 
 // Keeps the file's contents before the first save as "{path}.orig"; later
@@ -139,35 +125,14 @@ Reply load_session(std::string_view body) {
   return json_reply(std::string(kOkBody));
 }
 
-Json state_document(const LiveSession& session, bool source_known) {
-  const std::string& text = session.kicadMod;
-  PasteCounts paste = count_paste(text);
-  return Json{
-      {"bbox", bounding_box_json(footprint_bounding_box(text))},
-      {"canSave", source_known && !text.empty()},
-      {"chip", chip_metadata(session.mpn)},
-      {"description", session.description},
-      {"footprintName", session.footprintName},
-      {"hasMod", !text.empty()},
-      {"mpn", session.mpn},
-      {"padCount", session.padCount},
-      {"pasteApertures", paste.apertures},
-      {"pasteDots", paste.dots},
-      {"svg", session.svg},
-      {"tags", session.tags},
-      {"text", texts_info(text)},
-  };
-}
-
 Reply state_reply() {
-  std::optional<Json> state = session_slot().with([](const std::optional<LiveSession>& session) -> std::optional<Json> {
-    if (!session) return std::nullopt;
+  std::string state = session_slot().with([](const std::optional<LiveSession>& session) {
+    if (!session) return std::string("{}");
     // The source_path lock nests inside the session lock, the one order allowed.
     bool source_known = source_path_slot().with([](const std::optional<std::string>& p) { return p.has_value(); });
-    return state_document(*session, source_known);
+    return state_document_text(*session, source_known);
   });
-  if (!state) return json_reply(std::string("{}"));
-  return json_reply(*state);
+  return json_reply(std::move(state));
 }
 
 // Positions edited in the live app are kept to hundredths (kicad_writer's

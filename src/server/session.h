@@ -39,10 +39,6 @@ std::optional<LiveSession> session_from_load_body(std::string_view body);
 // Always {"ok":true}.
 Reply load_session(std::string_view body);
 
-// The state document of `session`; `can_save` tells whether a source file
-// is known. Builds the part's chip metadata from the library.
-Json state_document(const LiveSession& session, bool source_known);
-
 // GET "/state": the state document, or "{}" when nothing is loaded.
 Reply state_reply();
 
