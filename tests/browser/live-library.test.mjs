@@ -96,6 +96,21 @@ test('the filter and the project selector narrow the list', async () => {
   assert.ok(await page.evaluate(() => document.activeElement.id === 'chipList'));
   await page.fill('#chipFilter', 'mm');
   assert.deepEqual(await items(), ['MMBT3904']);
+
+  // A selected project that is gone when the lists are fetched again falls
+  // back to all parts.
+  const projFile = join(h.home, '.config', 'tovik-partloom', 'projects.json');
+  const saved = readFileSync(projFile, 'utf8');
+  const projects = JSON.parse(saved);
+  delete projects.projects['Sensor node'];
+  writeFileSync(projFile, JSON.stringify(projects));
+  await page.fill('#chipFilter', '');
+  await page.evaluate(() => window.ui.library('on'));
+  await page.waitForFunction(() => document.getElementById('projSel').options.length === 3);
+  assert.equal(await page.inputValue('#projSel'), '');
+  assert.equal((await items()).length, 8);
+  assert.equal(await page.textContent('#railCount'), 'Library · 8');
+  writeFileSync(projFile, saved);
 });
 
 test('arrow keys highlight at once and load only the part finally reached, 260 ms later', async () => {
@@ -105,17 +120,23 @@ test('arrow keys highlight at once and load only the part finally reached, 260 m
   const historyLength = await page.evaluate(() => history.length);
   await page.selectOption('#projSel', 'Buck regulator board');
   await page.focus('#chipFilter');
+  // The highlight after every key press, recorded in the page.
+  await page.evaluate(() => {
+    window.__highlights = [];
+    new MutationObserver(() => {
+      const c = document.querySelector('#chipList .chip-item.current');
+      window.__highlights.push(c ? c.textContent : null);
+    }).observe(document.getElementById('chipList'), {childList: true});
+  });
   await page.keyboard.press('ArrowUp');  // nothing highlighted: the last part
-  assert.deepEqual(await current(), ['UVR1H101MPD']);
   await page.keyboard.press('ArrowDown');  // stays on the last part
-  assert.deepEqual(await current(), ['UVR1H101MPD']);
   await page.keyboard.press('ArrowUp');
   await page.keyboard.press('ArrowUp');
-  assert.deepEqual(await current(), ['RC0603FR-0710KL']);
-  assert.equal(loads.length, 0, 'nothing loaded before the pause');
+  assert.deepEqual(await page.evaluate(() => window.__highlights),
+                   ['UVR1H101MPD', 'UVR1H101MPD', 'TPS62840DLCR', 'RC0603FR-0710KL']);
   await waitUntil(() => loads.length === 1, {what: 'one load'});
   await sleep(400);
-  assert.equal(loads.length, 1);
+  assert.equal(loads.length, 1, 'only the part finally reached is loaded');
   assert.deepEqual(JSON.parse(loads[0].body), {mpn: 'RC0603FR-0710KL'});
   await page.waitForFunction(() => document.getElementById('fpName').textContent === 'RC0603FR-0710KL');
   assert.equal(new URL(page.url()).searchParams.get('mpn'), 'RC0603FR-0710KL');
@@ -130,9 +151,14 @@ test('arrow keys highlight at once and load only the part finally reached, 260 m
   // Enter loads the highlighted part at once; a click selects.
   await page.focus('#chipFilter');
   await page.keyboard.press('ArrowDown');
+  await page.evaluate(() => {
+    window.__fetched = [];
+    const original = window.fetch;
+    window.fetch = (url, opts) => { window.__fetched.push(String(url)); return original(url, opts); };
+  });
   await page.keyboard.press('Enter');
-  await waitUntil(() => loads.some(l => JSON.parse(l.body).mpn === 'UVR1H101MPD'), {timeout: 200, interval: 10,
-                                                                                   what: 'immediate load'});
+  assert.ok((await page.evaluate(() => window.__fetched)).includes('load-chip'), 'Enter loads without the pause');
+  await waitUntil(() => loads.some(l => JSON.parse(l.body).mpn === 'UVR1H101MPD'), {what: 'Enter load'});
   await page.click('#chipList .chip-item >> text=RC0603FR-0710KL');
   await waitUntil(async () => (await stateMpn()) === 'RC0603FR-0710KL', {what: 'click load'});
 });

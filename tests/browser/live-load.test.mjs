@@ -74,6 +74,13 @@ test('a footprint pushed with POST /load is drawn with its header meta and butto
   // The canvas toolbar and hint come back with every new picture.
   assert.equal(await page.locator('#svgbox #fpZin').getAttribute('title'), 'Zoom in');
   assert.equal(await page.textContent('#svgbox .av-panhint'), 'drag to pan · scroll to zoom');
+  // ⧉ Embed opens the standalone page of this footprint in a new tab, without opener.
+  const [popup] = await Promise.all([page.context().waitForEvent('page'), page.click('#btnEmbed')]);
+  await popup.waitForLoadState();
+  assert.equal(new URL(popup.url()).pathname, '/embed');
+  assert.equal(await popup.title(), `${QFN} - tovik-footprint`);
+  assert.equal(await popup.evaluate(() => window.opener), null);
+  await popup.close();
   assert.deepEqual(page.errors, []);
 });
 

@@ -5,7 +5,7 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
 import {makeHome, startServer, launchBrowser, openApp, pushFootprint, createFootprint, gridFootprint,
-        sleep, QFN} from './lib.mjs';
+        QFN} from './lib.mjs';
 
 let h, server, browser, page;
 
@@ -113,10 +113,17 @@ test('a pad shows its tooltip at once; a button after resting on it', async () =
   assert.equal(await page.locator('#tip').isVisible(), false);
 
   const b = await page.locator('#btnLayers').boundingBox();
+  await page.evaluate(() => {
+    window.__tipTimes = {};
+    document.getElementById('btnLayers').addEventListener('pointerover', () => { window.__tipTimes.over = performance.now(); }, {once: true});
+    new MutationObserver((_, obs) => {
+      if (document.getElementById('tip').classList.contains('show')) { window.__tipTimes.shown = performance.now(); obs.disconnect(); }
+    }).observe(document.getElementById('tip'), {attributes: true});
+  });
   await page.mouse.move(b.x + 5, b.y + 5);
-  await sleep(150);
-  assert.equal(await page.locator('#tip').isVisible(), false, 'not before the delay');
   await page.waitForSelector('#tip.show');
+  const times = await page.evaluate(() => window.__tipTimes);
+  assert.ok(times.shown - times.over >= 490, `shown after ${times.shown - times.over} ms`);
   assert.equal(await page.textContent('#tip'), await page.getAttribute('#btnLayers', 'data-tooltip'));
   const t = await page.locator('#tip').boundingBox();
   assert.ok(t.y >= b.y + b.height + 7, 'placed below a button at the top edge');

@@ -55,6 +55,15 @@ test('the labels, fields, status and save chip of a fresh footprint', async () =
   assert.deepEqual(await page.locator('#toolSel option').allTextContents(), ['KiCad', 'Fusion 360 / EAGLE', 'Altium', 'OrCAD']);
   assert.equal(await page.inputValue('#toolSel'), 'kicad');
   // The view box frames the extent (-2, -1.5, 2, 1.5) and the labels with a margin.
+  // ✕ and the head fold the section; ⌖ Text opens the panel and unfolds it.
+  await page.click('#textClose');
+  assert.equal(await page.locator('#btnAuto').isVisible(), false);
+  await page.click('#textHead .ttl');
+  assert.ok(await page.locator('#btnAuto').isVisible());
+  await page.click('#textClose');
+  await page.click('#panelClose');
+  await page.click('#btnText');
+  assert.ok(await page.locator('#btnAuto').isVisible());
   const vb = (await page.getAttribute('#svgbox > svg', 'viewBox')).split(' ').map(Number);
   assert.ok(vb[0] <= -2.6 && vb[1] <= -2.1 && vb[0] + vb[2] >= 2.6 && vb[1] + vb[3] >= 2.1, String(vb));
 });
@@ -124,24 +133,42 @@ test('number fields and nudges move the label in 0.01 mm steps', async () => {
   assert.ok(await page.locator('#svgbox .fp-textlabel.val').evaluate(g => g.classList.contains('sel')));
   await waitUntil(() => texts.length >= 1, {what: 'send'});
   await sleep(300);
-  assert.ok(texts.length <= 2, `debounced: ${texts.length} sends`);
   const last = JSON.parse(texts[texts.length - 1].body);
   assert.equal(last.reference.x, 1.23);
   assert.equal(last.value.y, r2(y + 1));
+
+  // A burst of edits inside the 220 ms window is sent once, with the last positions.
+  const before = texts.length;
+  await page.evaluate(() => {
+    const up = document.querySelector('#rowRef .nudge[data-dy="-0.5"]');
+    for (let i = 0; i < 4; i++) up.click();
+  });
+  await waitUntil(() => texts.length > before, {what: 'burst send'});
+  await sleep(400);
+  assert.equal(texts.length, before + 1);
+  assert.equal(JSON.parse(texts[before].body).reference.y, -2);
 });
 
 test('auto-layout places the labels 1 mm clear of the extent, sends at once and saves', async () => {
   const texts = recordRequests(page, 'text');
-  const clicked = Date.now();
   await page.click('#btnAuto');
   await waitUntil(() => texts.length === 1, {what: 'send'});
-  assert.ok(texts[0].at - clicked < 200, 'sent without the debounce');
   assert.deepEqual(await txt(), {reference: {x: 0, y: -2.5, size: 1, hidden: false},
                                  value: {x: 0, y: 2.5, size: 1, hidden: false}});
   assert.deepEqual(await status(), ['✓ Clear of the footprint (keep-out top -1.50 / bottom 1.50 mm)', 'tstatus ok']);
   assert.equal(await page.locator('#svgbox .fp-textlabel.ref text').getAttribute('font-size'), '1');
   await waitOnDisk('TXTFIX', 'reference', [0, -2.5]);
   await waitOnDisk('TXTFIX', 'value', [0, 2.5]);
+  // The placement goes out in the same moment, without the send debounce.
+  const calls = await page.evaluate(() => {
+    const seen = [];
+    const original = window.fetch;
+    window.fetch = (url, opts) => { seen.push(String(url)); return original(url, opts); };
+    document.getElementById('btnAuto').click();
+    window.fetch = original;
+    return seen;
+  });
+  assert.deepEqual(calls, ['text']);
   assert.match(fileText('TXTFIX'), /\(fp_text reference "REF\*\*" \(at 0 -2\.5\)\s+\(layer "F\.SilkS"\) \(effects \(font \(size 1 1\) \(thickness 0\.15\)\)\)\)/);
 });
 
