@@ -113,7 +113,9 @@ PadPrimitive anchor_of(const GeoPad& pad) {
 
 // One primitive moved to the pad's centre. In the outline pass its stroke
 // is widened by the outline width and takes the group's colour; in the
-// copper pass only a primitive with a stroke of its own gets one.
+// copper pass only a primitive with a stroke of its own gets one. Copper
+// pass paint is set on each element, not inherited, so that a page styling
+// the pad's direct children (a hover outline) changes the outline only.
 void primitive(std::string& out, const PadPrimitive& p, GeoPoint at,
                bool outline_pass) {
   using Kind = PadPrimitive::Kind;
@@ -164,6 +166,8 @@ void primitive(std::string& out, const PadPrimitive& p, GeoPoint at,
   } else if (p.width > 0 || !p.filled) {
     out += R"( stroke="#C83434")";
     append_mm_attr(out, "stroke-width", p.width);
+  } else {
+    out += R"( stroke="none")";
   }
   out += "/>";
 }

@@ -109,8 +109,8 @@ TEST(AppendShapedPad, CustomPadsDrawOutlineThenCopper) {
        R"(<circle cx="1.000" cy="2.500" r="0.500" fill="none" stroke-width="0.240"/>)"
        R"(<line x1="0.000" y1="2.000" x2="2.000" y2="2.000" stroke-width="0.140"/>)"
        R"(</g><g fill="#C83434" stroke-linecap="round" stroke-linejoin="round">)"
-       R"(<rect x="0.500" y="1.750" width="1.000" height="0.500"/>)"
-       R"(<path d="M1.000,2.000 L2.000,2.000 L2.000,3.000 Z"/>)"
+       R"(<rect x="0.500" y="1.750" width="1.000" height="0.500" stroke="none"/>)"
+       R"(<path d="M1.000,2.000 L2.000,2.000 L2.000,3.000 Z" stroke="none"/>)"
        R"(<circle cx="1.000" cy="2.500" r="0.500" fill="none" stroke="#C83434" stroke-width="0.200"/>)"
        R"(<line x1="0.000" y1="2.000" x2="2.000" y2="2.000" stroke="#C83434" stroke-width="0.100"/>)"
        R"(</g>)"},
@@ -120,15 +120,15 @@ TEST(AppendShapedPad, CustomPadsDrawOutlineThenCopper) {
        R"(<rect x="0.000" y="-1.000" width="2.000" height="1.000" stroke-width="0.040"/>)"
        R"(<path d="M0.000,0.000 L1.000,1.000 " fill="none" stroke-width="0.240"/>)"
        R"(</g><g fill="#C83434" stroke-linecap="round" stroke-linejoin="round">)"
-       R"(<circle cx="0.000" cy="0.000" r="0.500"/>)"
-       R"(<rect x="0.000" y="-1.000" width="2.000" height="1.000"/>)"
+       R"(<circle cx="0.000" cy="0.000" r="0.500" stroke="none"/>)"
+       R"(<rect x="0.000" y="-1.000" width="2.000" height="1.000" stroke="none"/>)"
        R"(<path d="M0.000,0.000 L1.000,1.000 " fill="none" stroke="#C83434" stroke-width="0.200"/>)"
        R"(</g>)"},
       {"anchor only", bare,
        R"(<g fill="#ef5350" stroke="#ef5350" stroke-linecap="round" stroke-linejoin="round">)"
        R"(<circle cx="0.000" cy="0.000" r="0.500" stroke-width="0.040"/>)"
        R"(</g><g fill="#C83434" stroke-linecap="round" stroke-linejoin="round">)"
-       R"(<circle cx="0.000" cy="0.000" r="0.500"/></g>)"},
+       R"(<circle cx="0.000" cy="0.000" r="0.500" stroke="none"/></g>)"},
   };
   for (const Case& c : cases) EXPECT_EQ(shaped(c.pad), c.want) << c.label;
 }
