@@ -109,6 +109,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void on_header(beast::error_code ec) {
     if (ec) return on_read_error(ec);
     auto& request = parser_->get();
+    method_ = std::string(request.method_string());
+    version_ = request.version();
     if (auto length = parser_->content_length(); length && *length > kMaxRequestBodyBytes) {
       return send(body_too_large_reply(), /*close=*/true, {});
     }
@@ -144,6 +146,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // connection (time-out) is just closed.
     if (ec.category() == beast::error_code(http::error::bad_target).category() && ec != http::error::end_of_stream &&
         ec != http::error::partial_message) {
+      method_.clear();
+      version_ = 11;
       return send(bad_request_reply(), true, {});
     }
     close();
@@ -151,8 +155,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void on_request(bool cut_short) {
     auto& request = parser_->get();
-    method_ = std::string(request.method_string());
-    version_ = request.version();
     close_after_reply_ = cut_short || !request.keep_alive();
     if (auto origin = request.find(http::field::origin); origin != request.end()) {
       if (!is_same_origin(origin->value(), request[http::field::host])) {
@@ -173,7 +175,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void send(Reply reply, bool close_after, std::function<void()> written) {
     response_ = {};
-    response_.version(version_ ? version_ : 11);
+    response_.version(version_);
     response_.result(static_cast<unsigned>(reply.status));
     response_.set(http::field::content_type, reply.content_type);
     response_.keep_alive(!close_after);
@@ -232,7 +234,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
 class Listener {
  public:
-  Listener(net::io_context& io, JobQueue& jobs) : io_(io), acceptor_(net::make_strand(io)), retry_(acceptor_.get_executor()), jobs_(jobs) {}
+  Listener(net::io_context& io, JobQueue& jobs)
+      : io_(io), acceptor_(net::make_strand(io)), retry_(acceptor_.get_executor()), jobs_(jobs) {}
 
   // Opens the listening socket; the error of the first step that failed.
   beast::error_code listen(uint16_t port) {

@@ -173,10 +173,12 @@ Reply save_session() {
 }
 
 Reply embed_reply() {
-  std::optional<std::pair<std::string, std::string>> footprint =
-      session_slot().with([](const std::optional<LiveSession>& session) -> std::optional<std::pair<std::string, std::string>> {
+  // Copied under the lock, rendered after it.
+  using TextAndName = std::pair<std::string, std::string>;
+  std::optional<TextAndName> footprint =
+      session_slot().with([](const std::optional<LiveSession>& session) -> std::optional<TextAndName> {
         if (!session || session->kicadMod.empty()) return std::nullopt;
-        return std::pair{session->kicadMod, session->footprintName};
+        return TextAndName{session->kicadMod, session->footprintName};
       });
   if (!footprint) return html_reply(kEmbedNoticePage);
   return html_reply(render_embed_page(footprint->first, footprint->second));

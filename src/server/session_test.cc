@@ -180,7 +180,8 @@ TEST_F(SessionTest, StateDocument) {
   actual.erase("pasteDots");
   EXPECT_EQ(actual, expected);
   // Keys ascending, compact.
-  EXPECT_TRUE(state_reply().body.starts_with(R"({"bbox":{"maxx":0.5,"maxy":0.4,"minx":-0.5,"miny":-0.4},"canSave":false,"chip":null,)"));
+  EXPECT_TRUE(state_reply().body.starts_with(
+      R"({"bbox":{"maxx":0.5,"maxy":0.4,"minx":-0.5,"miny":-0.4},"canSave":false,"chip":null,)"));
 
   source_path_slot().set("x.kicad_mod");
   EXPECT_EQ(state()["canSave"], true);

@@ -27,8 +27,8 @@ Result<std::string> queue_expression(const std::string& code, uint16_t port, con
   request.timeout = timing.request_timeout;
   Result<HttpResponse> response = send_http_request(request);
   if (!response.ok()) {
-    std::string url = base_url(port);
-    return std::move(response).error().context("POST " + url + "/eval — is the app running? (tovik-footprint serve --port " +
+    return std::move(response).error().context("POST " + base_url(port) +
+                                              "/eval — is the app running? (tovik-footprint serve --port " +
                                               std::to_string(port) + ")");
   }
   // The status is deliberately not looked at: the body decides.
@@ -68,7 +68,8 @@ std::string ui_expression(std::string_view action, const std::vector<std::string
     joined += write_json(Json(utf8_lossy(arg)));
   }
   std::string call = "window.ui." + std::string(action);
-  return "(window.ui && " + call + ") ? " + call + "(" + joined + ") : 'window.ui not ready — is a browser tab open?'";
+  return "(window.ui && " + call + ") ? " + call + "(" + joined +
+         ") : 'window.ui not ready — is a browser tab open?'";
 }
 
 Result<std::string> ui_outcome(const Json& result) {
