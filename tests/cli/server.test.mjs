@@ -633,7 +633,7 @@ describe('requests the server refuses or survives', () => {
     socket.write('POST /load HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n{"footprint');
     const started = Date.now();
     assert.equal((await get(server.port, '/console')).status, 200);
-    assert.ok(Date.now() - started < 1000);
+    assert.ok(Date.now() - started < 2000, "the silent client held up another");
     const outcome = await Promise.race([closed.then(() => 'closed'), sleep(10000).then(() => 'open')]);
     assert.equal(outcome, 'closed');
   });
