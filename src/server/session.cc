@@ -1,13 +1,11 @@
 #include "server/session.h"
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <sys/stat.h>
 #include <utility>
-#include <vector>
 
 #include "authoring/footprint_info.h"
 #include "authoring/text_ops.h"
