@@ -89,13 +89,24 @@ class PerKind {
   const RE2* compiled_[2] = {nullptr, nullptr};
 };
 
+// `perl` with each blank widened to a blank or a whitespace run that holds a
+// line break: KiCad 7 and later put each clause of an element on its own
+// indented line, while on one line the clauses stay one blank apart.
+std::string one_blank_or_line_break(std::string_view perl) {
+  std::string out;
+  for (char c : perl) out += c == ' ' ? std::string_view(R"((?: |\s*\n\s*))") : std::string_view(&c, 1);
+  return out;
+}
+
 const RE2& at_size_pattern() {
-  static const auto re = compile(R"(\(at (-?[\d.]+) (-?[\d.]+)(?: [-\d.]+)?\) \(size (-?[\d.]+) (-?[\d.]+)\))");
+  static const auto re = compile(one_blank_or_line_break(
+      R"(\(at (-?[\d.]+) (-?[\d.]+)(?: [-\d.]+)?\) \(size (-?[\d.]+) (-?[\d.]+)\))"));
   return *re;
 }
 
 const RE2& start_end_pattern() {
-  static const auto re = compile(R"(\(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\))");
+  static const auto re =
+      compile(one_blank_or_line_break(R"(\(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\))"));
   return *re;
 }
 

@@ -33,8 +33,16 @@ TEST(FootprintBoundingBoxTest, Cases) {
       {"(pad 1 smd rect (at 1 2 -90.5) (size 2 4))", {0, 0, 2, 4}},
       {"(fp_line (start -1 -1) (end 3 2) (layer F.SilkS))", {-1, -1, 3, 2}},
       {"(fp_line (start 3 2) (end -1 -1)) (pad 1 smd rect (at 0 0) (size 10 0.5))", {-5, -1, 5, 2}},
-      // Single blanks only, as KiCad 6 writes them; other layouts do not count.
-      {"(pad 1 smd rect (at 1 2)  (size 2 4)) (pad (at 1 2)\n\t(size 2 4))", {-2, -2, 2, 2}},
+      // On one line the clauses are one blank apart, as KiCad 6 writes them;
+      // other spacing on one line does not count.
+      {"(pad 1 smd rect (at 1 2)  (size 2 4)) (pad (at 1 2)\t(size 2 4))", {-2, -2, 2, 2}},
+      {"(fp_line (start -1 -1)  (end 3 2))", {-2, -2, 2, 2}},
+      // A line break with the indentation around it separates clauses too.
+      {"(pad (at 1 2)\n\t(size 2 4))", {0, 0, 2, 4}},
+      {"(pad (at 1 2 90) \r\n    (size 2 4))", {0, 0, 2, 4}},
+      {"(pad (at\n1\n2\n90)\n(size\n2\n4))", {0, 0, 2, 4}},
+      {"(fp_line\n\t\t(start -1 -1)\n\t\t(end 3 2)\n\t\t(stroke (width 0.1)))", {-1, -1, 3, 2}},
+      {"(fp_line (start -1 -1)\n\n(end 3 2))", {-1, -1, 3, 2}},
       // A capture that does not read as a number drops the whole element.
       {"(pad (at 1.2.3 0) (size 1 1)) (pad (at 0 0) (size 2 2))", {-1, -1, 1, 1}},
       {"(pad (at . 0) (size 1 1)) (fp_line (start 0 0) (end 1 1))", {0, 0, 1, 1}},
@@ -45,6 +53,39 @@ TEST(FootprintBoundingBoxTest, Cases) {
       {".5 (pad (at .5 -.5) (size 1. 1))", {0, -1, 1, 0}},
   };
   for (const Case& c : cases) EXPECT_EQ(footprint_bounding_box(c.text), c.box) << c.text;
+}
+
+// The layout KiCad 7 and later write: each clause of an element on its own
+// tab-indented line.
+constexpr std::string_view kKicad9Layout =
+    "(footprint \"L\"\n"
+    "\t(property \"Reference\" \"REF**\"\n"
+    "\t\t(at 0 -3 0)\n"
+    "\t\t(layer \"F.SilkS\")\n"
+    "\t\t(effects\n\t\t\t(font\n\t\t\t\t(size 1 1)\n\t\t\t\t(thickness 0.15)\n\t\t\t)\n\t\t)\n"
+    "\t)\n"
+    "\t(fp_line\n"
+    "\t\t(start -1.2 -0.9)\n"
+    "\t\t(end 1.2 -0.9)\n"
+    "\t\t(stroke\n\t\t\t(width 0.12)\n\t\t\t(type solid)\n\t\t)\n"
+    "\t\t(layer \"F.SilkS\")\n"
+    "\t)\n"
+    "\t(fp_circle\n\t\t(center 0 0)\n\t\t(end 4 0)\n\t)\n"
+    "\t(pad \"1\" smd roundrect\n"
+    "\t\t(at -1.5 0 90)\n"
+    "\t\t(size 1.2 1.4)\n"
+    "\t\t(layers \"F.Cu\" \"F.Mask\" \"F.Paste\")\n"
+    "\t)\n"
+    "\t(pad \"2\" smd roundrect\n"
+    "\t\t(at 1.5 0.25)\n"
+    "\t\t(size 1 1.6)\n"
+    "\t)\n"
+    ")\n";
+
+TEST(FootprintBoundingBoxTest, Kicad9Layout) {
+  // Pads from x -2.1 to 2, y -0.7 to 1.05; the line reaches y -0.9; the
+  // circle and the property's position do not count.
+  EXPECT_EQ(footprint_bounding_box(kKicad9Layout), (BoundingBox{-2.1, -0.9, 2, 1.05}));
 }
 
 TEST(TextInfoTest, Cases) {
@@ -294,6 +335,37 @@ TEST(PropertyTextsTest, Kicad9Corpus) {
     // The two kinds never touch each other's entry.
     const std::string moved = set_text_position(text, TextKind::kValue, 9, 9);
     EXPECT_EQ(text_info(moved, TextKind::kReference), text_info(text, TextKind::kReference)) << name;
+  }
+  EXPECT_GE(files, 200);
+}
+
+// The text with every whitespace run turned into one blank: the one-line
+// layout of the same elements.
+std::string collapse_whitespace(std::string_view text) {
+  std::string out;
+  bool in_run = false;
+  for (char c : text) {
+    const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    if (space && !in_run) out += ' ';
+    if (!space) out += c;
+    in_run = space;
+  }
+  return out;
+}
+
+// Every KiCad 9 footprint of the corpus has the extent of its one-line form.
+TEST(FootprintBoundingBoxTest, Kicad9Corpus) {
+  const std::filesystem::path dir = corpus_dir("kicad9");
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".kicad_mod") continue;
+    ++files;
+    const std::string text = read_all(entry.path());
+    const std::string name = entry.path().filename().string();
+    const std::string one_line = collapse_whitespace(text);
+    ASSERT_EQ(one_line.find('\n'), std::string::npos) << name;
+    EXPECT_EQ(footprint_bounding_box(text), footprint_bounding_box(one_line)) << name;
   }
   EXPECT_GE(files, 200);
 }
