@@ -72,6 +72,8 @@ Status run_render_vornel(const RenderVornelArgs& args) {
   ASSIGN_OR_RETURN(const std::string text, read_input(args.file));
   ASSIGN_OR_RETURN(const Json document, parse_json(text).context("parsing vornel footprint JSON"));
   ASSIGN_OR_RETURN(const CreateInput input, convert_extracted_footprint(document));
+  // The writer puts "inf" and "nan" into the text for numbers that overflow.
+  RETURN_IF_ERROR(check_finite_numbers(input));
   const std::string svg = render_thumbnail_svg(write_kicad_mod(input));
   RETURN_IF_ERROR(write_file(args.out, svg).context("writing " + args.out));
   write_stdout("OK: rendered vornel footprint → " + args.out + " (" +

@@ -173,6 +173,21 @@ test('failures print one ERROR line, exit 1 and write nothing', () => {
   }
 });
 
+test('render-vornel refuses numbers that would not be finite in the footprint, as create does', () => {
+  const pad = (number, x) => ({ number, at: [x, 0], size: [1, 1] });
+  const cases = [
+    // Each coordinate is finite; the extent from one to the other is not.
+    [[pad('1', 1e308), pad('2', -1e308)], "ERROR: the footprint's extent is too large to write"],
+    [[pad('1', 1.7e308)], "ERROR: the footprint's extent is too large to write"],
+  ];
+  for (const [pads, line] of cases) {
+    const dir = workdir({ 'big-footprint.extracted.json': JSON.stringify({ footprintName: 'Big', pads }) });
+    assert.deepEqual(run(dir, ['render-vornel', '--file', 'big-footprint.extracted.json', '--out', 'o.svg']),
+      { status: 1, stdout: '', stderr: `${line}\n` }, JSON.stringify(pads));
+    assert.deepEqual(listFiles(dir), ['big-footprint.extracted.json']);
+  }
+});
+
 test('render-vornel names a JSON syntax error with its context', () => {
   const dir = workdir({ 'bad.json': '{"pads": [' });
   const r = run(dir, ['render-vornel', '--file', 'bad.json', '--out', 'o.svg']);
