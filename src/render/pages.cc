@@ -99,9 +99,11 @@ std::string render_preview_page(std::string_view name, std::string_view svg, siz
 
 std::string render_embed_page(std::string_view footprint_text, std::string_view name) {
   const std::string svg = render_full_svg(footprint_text);
-  // The counts come from the text as given; the drawing already holds the
-  // overlay groups, so only the numbers are kept.
-  const auto apertures = find_paste_apertures(footprint_text);
+  // The counts are taken from the same normalised text the drawing was made
+  // from, so they match the apertures and dots it shows (a KiCad 9 line break
+  // after "(pad" hides the pad from the aperture finder until normalised).
+  // The drawing already holds the overlay groups; only the numbers are kept.
+  const auto apertures = find_paste_apertures(normalize_kicad_text(footprint_text));
   const auto overlay = render_paste_overlay(apertures);
   const std::string meta = "{\"pasteApertures\":" + std::to_string(apertures.size()) +
                            ",\"pasteDots\":" + std::to_string(overlay.dot_count) + "}";

@@ -202,6 +202,16 @@ TEST(EmbedPageTest, PadNumberSpellingAPlaceholderDoesNotBreakTheDrawing) {
             expected_embed("P", svg, "{\"pasteApertures\":1,\"pasteDots\":2}"));
 }
 
+TEST(EmbedPageTest, CountsAreThoseOfTheDrawingWhenALineBreakFollowsPad) {
+  const std::string text =
+      "(footprint \"P\"\n\t(pad\n\t\t\"1\" smd rect\n\t\t(at 0 0)\n\t\t(size 1 0.5)\n"
+      "\t\t(layers \"F.Cu\" \"F.Paste\")\n\t)\n)\n";
+  const std::string svg = render_full_svg(text);
+  ASSERT_NE(svg.find("<g class=\"tovik-layer-paste-apertures\"><rect "), std::string::npos);
+  EXPECT_EQ(render_embed_page(text, "P"),
+            expected_embed("P", svg, "{\"pasteApertures\":1,\"pasteDots\":2}"));
+}
+
 TEST(EmbedPageTest, ViewerCoreStylesComeFirstAndNoPlaceholderRemains) {
   const std::string page = render_embed_page(kTwoPads, "R_Test");
   for (const char* word : {"__NAME__", "__SVG__", "__META__", "__AV_CSS__", "__AV_JS__"}) {
