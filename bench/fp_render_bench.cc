@@ -7,30 +7,18 @@
 // its place); benchmarks that need it are skipped when it is absent.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "bench_util.h"
 #include "fp_render/reader.h"
 #include "fp_render/svg_renderer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path library_dir() {
-  const char* dir = std::getenv("TOVIK_FOOTPRINT_DIR");
-  return dir ? dir : "/usr/share/kicad/footprints";
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using bench::library_dir;
+using bench::read_file;
 
 // A footprint of about `bytes` bytes in current syntax: repeated blocks of
 // a roundrect pad, a silkscreen line, a three-point arc, a fabrication

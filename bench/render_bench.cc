@@ -7,40 +7,19 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "render/pipeline.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path library_dir() {
-  const char* dir = std::getenv("TOVIK_FOOTPRINT_DIR");
-  return dir ? dir : "/usr/share/kicad/footprints";
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-std::vector<fs::path> library_files() {
-  std::vector<fs::path> files;
-  if (!fs::is_directory(library_dir())) return files;
-  for (const auto& e : fs::recursive_directory_iterator(library_dir())) {
-    if (e.is_regular_file() && e.path().extension() == ".kicad_mod") files.push_back(e.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using bench::library_dir;
+using bench::library_files;
+using bench::read_file;
 
 // A footprint of about `bytes` bytes: repeated blocks of a paste pad, a
 // silkscreen line, an old-style arc (so the normaliser has work) and a
