@@ -123,11 +123,10 @@ export function launchBrowser() {
 }
 
 /**
- * Opens the live app in a fresh browser context (so storage starts empty
- * unless `storage` seeds it) and waits for the first successful poll.
- * Page errors are collected in page.errors.
+ * A blank page in a fresh browser context (so storage starts empty unless
+ * `storage` seeds it). Page errors are collected in page.errors.
  */
-export async function openApp(browser, url, {viewport = {width: 1280, height: 800}, storage, query = ''} = {}) {
+export async function newPage(browser, {viewport = {width: 1280, height: 800}, storage} = {}) {
   const context = await browser.newContext({viewport});
   if (storage) {
     await context.addInitScript(s => {
@@ -138,9 +137,47 @@ export async function openApp(browser, url, {viewport = {width: 1280, height: 80
   page.setDefaultTimeout(10000);
   page.errors = [];
   page.on('pageerror', e => page.errors.push(String(e)));
+  return page;
+}
+
+/**
+ * Opens the live app in a new page (see newPage) and waits for the first
+ * successful poll.
+ */
+export async function openApp(browser, url, {viewport, storage, query = ''} = {}) {
+  const page = await newPage(browser, {viewport, storage});
   await page.goto(url + query);
   await waitLive(page);
   return page;
+}
+
+/**
+ * What a live app test file starts with: a home folder (which `prepare(h)`
+ * may fill further), a server that serves the library part `mpn` when given,
+ * a browser and, unless `open` is false, the app open in one page on which
+ * the selector `waitFor` has appeared. Resolves with {h, server, browser,
+ * page}; on a failure tears down what was made and rejects.
+ */
+export async function setUpLiveApp({prepare, mpn, open = true, waitFor} = {}) {
+  const app = {h: makeHome()};
+  try {
+    await prepare?.(app.h);
+    app.server = await startServer(app.h, {file: mpn && app.h.partFile(mpn)});
+    app.browser = await launchBrowser();
+    if (open) app.page = await openApp(app.browser, app.server.url);
+    if (waitFor) await app.page.waitForSelector(waitFor);
+    return app;
+  } catch (e) {
+    await tearDownLiveApp(app);
+    throw e;
+  }
+}
+
+/** Closes the browser, stops the server and removes the home folder of setUpLiveApp. */
+export async function tearDownLiveApp({h, server, browser} = {}) {
+  await browser?.close();
+  await server?.stop();
+  h?.cleanup();
 }
 
 /**

@@ -5,7 +5,7 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
 import {join} from 'node:path';
-import {makeHome, startServer, launchBrowser, openApp, waitUntil, CORPUS} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, waitUntil, CORPUS} from './lib.mjs';
 
 const SOURCE = join(CORPUS, 'kicad9', 'Package_DFN_QFN.pretty__QFN-64-1EP_9x9mm_P0.5mm_EP7.3x7.3mm.kicad_mod');
 const MPN = 'QFN64-KICAD9';
@@ -13,20 +13,15 @@ const MPN = 'QFN64-KICAD9';
 let h, server, browser, page, original;
 
 before(async () => {
-  h = makeHome();
   original = readFileSync(SOURCE, 'utf8');
-  h.addPart(MPN, {[`${MPN}.kicad_mod`]: original});
-  server = await startServer(h, {file: h.partFile(MPN)});
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
-  await page.waitForSelector('#svgbox [data-pad]');
+  ({h, server, browser, page} = await setUpLiveApp({
+    prepare: home => home.addPart(MPN, {[`${MPN}.kicad_mod`]: original}),
+    mpn: MPN,
+    waitFor: '#svgbox [data-pad]',
+  }));
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 function propertyAt(text, name) {
   const m = new RegExp(`\\(property "${name}" "[^"]*"\\s+\\(at (-?[\\d.]+) (-?[\\d.]+)( -?[\\d.]+)?\\)`).exec(text);

@@ -4,22 +4,15 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {makeHome, startServer, launchBrowser, openApp, reopen, waitLive, pushFootprint, QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, reopen, waitLive, pushFootprint, QFN} from './lib.mjs';
 
 let h, server, browser, page;
 
 before(async () => {
-  h = makeHome();
-  server = await startServer(h, {file: h.partFile(QFN)});
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
+  ({h, server, browser, page} = await setUpLiveApp({mpn: QFN}));
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 const rowNames = () => page.locator('#layerRows .av-lrow .ln').allTextContents();
 const rowOf = name => page.locator('#layerRows .av-lrow', {has: page.locator(`.ln:text-is("${name}")`)});

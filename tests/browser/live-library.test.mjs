@@ -5,46 +5,42 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync, writeFileSync} from 'node:fs';
 import {join} from 'node:path';
-import {makeHome, startServer, launchBrowser, openApp, reopen, recordRequests, getJson, fixtureMod, waitUntil,
-        sleep, QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, startServer, reopen, recordRequests, getJson, fixtureMod, waitUntil, sleep,
+        QFN} from './lib.mjs';
 
 const XSS = '<img src=x onerror=window.__pwned=1>';
 
 let h, server, browser, page;
 
 before(async () => {
-  h = makeHome();
-  // A part with only the large image (not announced), one whose body lacks y
-  // and whose pad count is unknown, and one whose every text is markup.
-  const png = readFileSync(join(h.partDir(QFN), `${QFN}-3d-iso.png`));
-  h.addPart('LGONLY', {'LGONLY.kicad_mod': fixtureMod('LGONLY'), 'LGONLY-3d-iso-lg.png': png});
-  h.addPart('NOBODY', {
+  ({h, server, browser, page} = await setUpLiveApp({prepare: addParts}));
+});
+
+after(() => tearDownLiveApp({h, server, browser}));
+
+// A part with only the large image (not announced), one whose body lacks y
+// and whose pad count is unknown, and one whose every text is markup.
+function addParts(home) {
+  const png = readFileSync(join(home.partDir(QFN), `${QFN}-3d-iso.png`));
+  home.addPart('LGONLY', {'LGONLY.kicad_mod': fixtureMod('LGONLY'), 'LGONLY-3d-iso-lg.png': png});
+  home.addPart('NOBODY', {
     'NOBODY.kicad_mod': fixtureMod('NOBODY'),
     'NOBODY-footprint.extracted.json': JSON.stringify({manufacturer: null, package: 'SON', padCount: null,
                                                        bodyDimensions: {x: 2}, pads: []}),
     'info.json': JSON.stringify({manufacturer: 'Acme', description: 'from info', family: ''}),
   });
-  h.addPart(XSS, {
+  home.addPart(XSS, {
     'x.kicad_mod': fixtureMod(XSS),
     [`${XSS}-footprint.extracted.json`]: JSON.stringify({manufacturer: XSS, package: XSS, padCount: XSS,
                                                          bodyDimensions: {x: XSS, y: 1}, description: XSS}),
     'info.json': JSON.stringify({family: XSS, datasheet_url: 'javascript:window.__pwned=2'}),
   });
-  const projFile = join(h.home, '.config', 'tovik-partloom', 'projects.json');
+  const projFile = join(home.home, '.config', 'tovik-partloom', 'projects.json');
   const projects = JSON.parse(readFileSync(projFile, 'utf8'));
   projects.projects['Ghost board'] = {mpns: ['NOT-IN-LIBRARY']};
   projects.projects[XSS] = {mpns: [XSS]};
   writeFileSync(projFile, JSON.stringify(projects));
-  server = await startServer(h);
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
-});
-
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+}
 
 const items = () => page.locator('#chipList .chip-item').allTextContents();
 const current = () => page.locator('#chipList .chip-item.current').allTextContents();

@@ -4,7 +4,8 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {makeHome, startServer, launchBrowser, reopen, waitLive, pushFootprint, getJson, waitUntil, sleep, QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, newPage, reopen, waitLive, pushFootprint, getJson, waitUntil, sleep,
+        QFN} from './lib.mjs';
 
 const XSS = '<img src=x onerror="window.__pwned=(window.__pwned||0)+1">';
 const EMPTY_TEXT = 'Waiting for a footprint… run tovik-footprint create, open the Library, or the AI will push one here.';
@@ -12,20 +13,12 @@ const EMPTY_TEXT = 'Waiting for a footprint… run tovik-footprint create, open 
 let h, server, browser, page;
 
 before(async () => {
-  h = makeHome();
-  server = await startServer(h);
-  browser = await launchBrowser();
-  page = await (await browser.newContext({viewport: {width: 1280, height: 800}})).newPage();
-  page.setDefaultTimeout(10000);
-  page.errors = [];
-  page.on('pageerror', e => page.errors.push(String(e)));
+  // The page starts blank: the first test watches the first load.
+  ({h, server, browser} = await setUpLiveApp({open: false}));
+  page = await newPage(browser);
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 const picture = (name, fill) =>
   `<svg xmlns="http://www.w3.org/2000/svg" viewBox="-3 -3 6 6"><g class="tovik-layer-copper"><g data-pad="1" data-shape="rect" data-size="2.000x2.000" data-mount="smd"><rect x="-1" y="-1" width="2" height="2" fill="${fill}"/></g></g><g class="tovik-layer-silk"></g></svg>`;

@@ -4,24 +4,15 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {readFileSync} from 'node:fs';
-import {makeHome, startServer, launchBrowser, openApp, pushFootprint, createFootprint, gridFootprint,
-        QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, pushFootprint, createFootprint, gridFootprint, QFN} from './lib.mjs';
 
 let h, server, browser, page;
 
 before(async () => {
-  h = makeHome();
-  server = await startServer(h, {file: h.partFile(QFN)});
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
-  await page.waitForSelector('#svgbox [data-pad]');
+  ({h, server, browser, page} = await setUpLiveApp({mpn: QFN, waitFor: '#svgbox [data-pad]'}));
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 const pad = n => page.locator(`#svgbox [data-pad="${n}"]`);
 const box = async n => pad(n).boundingBox();

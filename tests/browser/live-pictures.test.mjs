@@ -5,22 +5,16 @@ import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {mkdirSync} from 'node:fs';
 import {join} from 'node:path';
-import {makeHome, startServer, launchBrowser, openApp, BINARY_DIR, QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, openApp, BINARY_DIR, QFN} from './lib.mjs';
 
 let h, server, browser;
 
 before(async () => {
-  h = makeHome();
-  server = await startServer(h, {file: h.partFile(QFN)});
-  browser = await launchBrowser();
+  ({h, server, browser} = await setUpLiveApp({mpn: QFN, open: false}));
   mkdirSync(join(BINARY_DIR, 'pictures'), {recursive: true});
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 const overlap = (a, b) => a.x < b.x + b.width - 0.5 && b.x < a.x + a.width - 0.5 &&
                           a.y < b.y + b.height - 0.5 && b.y < a.y + a.height - 0.5;

@@ -2,23 +2,15 @@
 // the needs-bridge dialog, and one request per click while one is in flight.
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
-import {makeHome, startServer, launchBrowser, openApp, recordRequests, waitUntil, QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, recordRequests, waitUntil, QFN} from './lib.mjs';
 
 let h, server, browser, page;
 
 before(async () => {
-  h = makeHome();
-  server = await startServer(h, {file: h.partFile(QFN)});
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
-  await page.waitForSelector('#sendGroup:not(.hidden)');
+  ({h, server, browser, page} = await setUpLiveApp({mpn: QFN, waitFor: '#sendGroup:not(.hidden)'}));
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 const send = target => page.locator(`#sendGroup button[data-target="${target}"]`);
 const toastIs = (text, kind) => page.waitForFunction(([t, k]) => {

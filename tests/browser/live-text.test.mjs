@@ -4,29 +4,21 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {existsSync, readFileSync} from 'node:fs';
-import {makeHome, startServer, launchBrowser, openApp, pushFootprint, recordRequests, fixtureMod, textAt,
-        getJson, waitUntil, sleep} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, pushFootprint, recordRequests, fixtureMod, textAt, getJson, waitUntil,
+        sleep} from './lib.mjs';
 
 let h, server, browser, page, original;
 
 before(async () => {
-  h = makeHome();
   original = fixtureMod('TXTFIX');
-  h.addPart('TXTFIX', {'TXTFIX.kicad_mod': original});
-  h.addPart('AUTO1', {'AUTO1.kicad_mod': fixtureMod('AUTO1')});
-  h.addPart('AUTO2', {'AUTO2.kicad_mod': fixtureMod('AUTO2')});
-  h.addPart('AUTO3', {'AUTO3.kicad_mod': fixtureMod('AUTO3')});
-  server = await startServer(h, {file: h.partFile('TXTFIX')});
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
-  await page.waitForSelector('#svgbox .fp-textlabel');
+  const prepare = home => {
+    home.addPart('TXTFIX', {'TXTFIX.kicad_mod': original});
+    for (const mpn of ['AUTO1', 'AUTO2', 'AUTO3']) home.addPart(mpn, {[`${mpn}.kicad_mod`]: fixtureMod(mpn)});
+  };
+  ({h, server, browser, page} = await setUpLiveApp({prepare, mpn: 'TXTFIX', waitFor: '#svgbox .fp-textlabel'}));
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 const r2 = v => Math.round(v * 100) / 100;
 const txt = () => page.evaluate(() => ({reference: _txt.reference, value: _txt.value}));

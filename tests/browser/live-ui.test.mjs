@@ -3,8 +3,7 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {existsSync, readFileSync} from 'node:fs';
-import {makeHome, startServer, launchBrowser, openApp, ui, getJson, pushFootprint, textAt, waitUntil, sleep,
-        QFN} from './lib.mjs';
+import {setUpLiveApp, tearDownLiveApp, ui, getJson, pushFootprint, textAt, waitUntil, sleep, QFN} from './lib.mjs';
 
 const ACTIONS = ['layer', 'zoom', 'send', 'toast', 'text', 'textAuto', 'textSave', 'autoSaveOnOpen', 'textSet',
                  'textState', 'textTool', 'undo', 'redo', 'loadChip', 'chips', 'library', 'state', 'list'];
@@ -12,18 +11,10 @@ const ACTIONS = ['layer', 'zoom', 'send', 'toast', 'text', 'textAuto', 'textSave
 let h, server, browser, page;
 
 before(async () => {
-  h = makeHome();
-  server = await startServer(h, {file: h.partFile(QFN)});
-  browser = await launchBrowser();
-  page = await openApp(browser, server.url);
-  await page.waitForSelector('#layerRows .av-lrow');
+  ({h, server, browser, page} = await setUpLiveApp({mpn: QFN, waitFor: '#layerRows .av-lrow'}));
 });
 
-after(async () => {
-  await browser?.close();
-  await server?.stop();
-  h?.cleanup();
-});
+after(() => tearDownLiveApp({h, server, browser}));
 
 async function run(action, ...args) {
   const r = await ui(server, action, ...args);
