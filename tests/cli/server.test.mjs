@@ -69,8 +69,15 @@ function startServer(root, extraArgs = []) {
   });
 }
 
-/** Asks the server to stop, then makes sure by its process id. */
+/** A fresh root (see makeRoot) holding `files`, and a server started in it. */
+async function serveInNewRoot(files = {}, extraArgs = []) {
+  const root = makeRoot(files);
+  return { root, server: await startServer(root, extraArgs) };
+}
+
+/** Asks the server to stop, then makes sure by its process id; nothing when it never started. */
 async function stopServer(server) {
+  if (!server) return;
   if (server.proc.exitCode === null && server.proc.signalCode === null) {
     await request(server.port, 'POST', '/shutdown').catch(() => {});
     const outcome = await Promise.race([server.exited, sleep(3000).then(() => null)]);
@@ -154,15 +161,9 @@ async function takePending(port) {
 }
 
 describe('a server with nothing loaded', () => {
-  let root;
   let server;
-  before(async () => {
-    root = makeRoot();
-    server = await startServer(root);
-  });
-  after(async () => {
-    await stopServer(server);
-  });
+  before(async () => ({ server } = await serveInNewRoot()));
+  after(() => stopServer(server));
 
   test('announces itself with one line on standard error', () => {
     assert.equal(server.stderr(), `[tovik-footprint] serving on http://127.0.0.1:${server.port}\n`);
@@ -264,15 +265,9 @@ describe('a server with nothing loaded', () => {
 });
 
 describe('the ui command against a server', () => {
-  let root;
   let server;
-  before(async () => {
-    root = makeRoot();
-    server = await startServer(root);
-  });
-  after(async () => {
-    await stopServer(server);
-  });
+  before(async () => ({ server } = await serveInNewRoot()));
+  after(() => stopServer(server));
 
   // Runs `ui` while this test plays the page; returns the command's outcome
   // and the expression it queued.
@@ -429,13 +424,8 @@ describe('the footprint session', () => {
   let root;
   let server;
   const file = path.join('lib', 'R_0603', 'R_0603.kicad_mod');
-  before(async () => {
-    root = makeRoot({ [file]: R0603 });
-    server = await startServer(root, ['--file', file]);
-  });
-  after(async () => {
-    await stopServer(server);
-  });
+  before(async () => ({ root, server } = await serveInNewRoot({ [file]: R0603 }, ['--file', file])));
+  after(() => stopServer(server));
 
   test('the preloaded file is the state', async () => {
     const state = await getJson(server.port, '/state');
@@ -537,8 +527,7 @@ describe('starting and stopping', () => {
   });
 
   test('POST /shutdown answers, then the process ends promptly', async () => {
-    const root = makeRoot();
-    const server = await startServer(root);
+    const { server } = await serveInNewRoot();
     // An idle keep-alive connection must not keep the server alive.
     const idle = net.connect(server.port, '127.0.0.1');
     idle.on('error', () => {});
