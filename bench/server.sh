@@ -2,10 +2,10 @@
 # The live app server under load, measured with wrk (latency percentiles):
 #  1. GET /state of a 100-pad footprint, as fast as one connection can go;
 #  2. GET /state held near 200 requests/s (wrk has no rate option: one
-#     connection waits 5 ms after every reply, see state-paced.lua below);
+#     connection waits 4 ms after every reply, see state-paced.lua below);
 #     the target is a p99 under 5 ms;
 #  3. the same while a second client keeps posting /eval and polling for
-#     results, as `ui` commands do (one connection, 5 ms apart);
+#     results, as `ui` commands do (one connection, 4 ms apart);
 #  4. GET /api/chips on a library of 10 000 parts; the target is under 100 ms.
 # Each run lasts $DURATION seconds (default 10) and is repeated $RUNS times
 # (default 3); the summary gives the median of the runs.
@@ -60,8 +60,9 @@ start_server() {
 stop_server() { curl -s -X POST "http://127.0.0.1:$1/shutdown" >/dev/null || true; }
 
 cat >"$work/state-paced.lua" <<'EOF'
--- one request, then 5 ms of quiet on this connection: about 200 requests/s
-function delay() return 5 end
+-- one request, then 4 ms of quiet on this connection: about 200 requests/s
+-- once the reply time and wrk's own timer slack are added
+function delay() return 4 end
 EOF
 cat >"$work/eval-client.lua" <<'EOF'
 -- what ui commands do: queue an expression, poll for results; the pending
@@ -76,7 +77,7 @@ function request()
   end
   return wrk.format("GET", "/eval/pending")
 end
-function delay() return 5 end
+function delay() return 4 end
 EOF
 
 # Runs wrk $runs times; prints one line per run: requests/s p50 p90 p99 (ms).
