@@ -1,93 +1,22 @@
 #include "authoring/text_ops.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
-#include <mutex>
 #include <utility>
 #include <vector>
 
-#include <re2/re2.h>
-
 #include "authoring/property_text.h"
+#include "base/text_pattern.h"
 
 namespace {
 
-// The patterns are kept in their Perl spelling; `unicode_pattern` gives \s, \S
-// and \d their Unicode meaning (RE2's own are ASCII-only) and turns the word
-// boundary after the kind word into a class test, as RE2's \b is ASCII-only.
-constexpr std::string_view kSpace = R"([\t-\r\x{85}\p{Z}])";
-constexpr std::string_view kNotSpace = R"([^\t-\r\x{85}\p{Z}])";
-constexpr std::string_view kDigit = R"(\p{Nd})";
-// Not a word character: the kind word ends in a letter, so a boundary follows
-// it exactly when the next character is one of these.
-constexpr std::string_view kNotWord =
-    R"([^\p{L}\p{M}\p{Nd}\p{Nl}\p{Pc}\x{200C}\x{200D}\x{24B6}-\x{24E9}\x{1F130}-\x{1F149}\x{1F150}-\x{1F169}\x{1F170}-\x{1F189}])";
-
-std::string unicode_pattern(std::string_view perl, std::string_view kind) {
-  constexpr std::string_view kBoundaryRun = R"({}\b[\s\S]*?)";
-  constexpr std::string_view kAny = R"([\s\S])";
-  std::string out;
-  for (size_t i = 0; i < perl.size();) {
-    std::string_view rest = perl.substr(i);
-    if (rest.starts_with(kBoundaryRun)) {
-      // `\b` then the shortest run, after a word: nothing at all, or a
-      // non-word character and then the shortest run.
-      out += std::string(kind) + "(?:" + std::string(kNotWord) + "(?s:.)*?)??";
-      i += kBoundaryRun.size();
-    } else if (rest.starts_with(kAny)) {
-      out += "(?s:.)";
-      i += kAny.size();
-    } else if (rest.starts_with("{}")) {
-      out += kind;
-      i += 2;
-    } else if (rest.starts_with(R"(\s)")) {
-      out += kSpace;
-      i += 2;
-    } else if (rest.starts_with(R"(\S)")) {
-      out += kNotSpace;
-      i += 2;
-    } else if (rest.starts_with(R"(\d)")) {
-      out += kDigit;
-      i += 2;
-    } else if (rest.starts_with("\\")) {
-      out += rest.substr(0, 2);
-      i += 2;
-    } else {
-      out += perl[i++];
-    }
-  }
-  return out;
-}
-
-std::unique_ptr<RE2> compile(std::string_view perl, std::string_view kind = "") {
-  RE2::Options options;
-  options.set_log_errors(false);
-  auto re = std::make_unique<RE2>(unicode_pattern(perl, kind), options);
-  // The patterns are fixed; a failure here is a programming error.
-  if (!re->ok()) std::abort();
-  return re;
-}
-
-// A pattern with the kind word inserted, compiled for each kind on its first
-// use; constant-initialised, so nothing runs at start-up.
-class PerKind {
- public:
-  constexpr explicit PerKind(std::string_view perl) : perl_(perl) {}
-
-  const RE2& get(TextKind kind) {
-    const size_t i = kind == TextKind::kReference ? 0 : 1;
-    std::call_once(once_[i], [&] { compiled_[i] = compile(perl_, text_kind_word(kind)).release(); });
-    return *compiled_[i];
-  }
-
- private:
-  std::string_view perl_;
-  std::once_flag once_[2];
-  const RE2* compiled_[2] = {nullptr, nullptr};
-};
+// The patterns are written in Perl syntax with \s, \S and \d in their Unicode
+// meaning (base/text_pattern.h). A word boundary after the kind word is
+// written as its class test, `(?:\W(?s:.)*?)??`: the word ends in a letter, so
+// a boundary follows it exactly when the next character is not a word
+// character, and the shortest run after it may be empty only when the rest of
+// the pattern starts with a non-word character, as it does here.
 
 // `perl` with each blank widened to a blank or a whitespace run that holds a
 // line break: KiCad 7 and later put each clause of an element on its own
@@ -98,43 +27,46 @@ std::string one_blank_or_line_break(std::string_view perl) {
   return out;
 }
 
-const RE2& at_size_pattern() {
-  static const auto re = compile(one_blank_or_line_break(
-      R"(\(at (-?[\d.]+) (-?[\d.]+)(?: [-\d.]+)?\) \(size (-?[\d.]+) (-?[\d.]+)\))"));
-  return *re;
+const TextPattern& at_size_pattern() {
+  // The widened text lives as long as the pattern, which is never destroyed.
+  static const TextPattern re(*new std::string(one_blank_or_line_break(
+      R"(\(at (-?[\d.]+) (-?[\d.]+)(?: [-\d.]+)?\) \(size (-?[\d.]+) (-?[\d.]+)\))")));
+  return re;
 }
 
-const RE2& start_end_pattern() {
-  static const auto re =
-      compile(one_blank_or_line_break(R"(\(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\))"));
-  return *re;
+const TextPattern& start_end_pattern() {
+  static const TextPattern re(*new std::string(
+      one_blank_or_line_break(R"(\(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\))")));
+  return re;
 }
 
-const RE2& entry_pattern(TextKind kind) {
-  static constinit PerKind patterns(R"(\(fp_text {}\s+(?:"[^"]*"|\S+)\s+\(at\s+(-?[\d.]+)\s+(-?[\d.]+)[^)]*\))");
-  return patterns.get(kind);
-}
+// One pattern per kind of text, the kind word standing between `before` and
+// `after`.
+struct PerKind {
+  TextPattern reference;
+  TextPattern value;
 
-const RE2& entry_size_pattern(TextKind kind) {
-  static constinit PerKind patterns(R"(\(fp_text {}\b[\s\S]*?\(size\s+(-?[\d.]+))");
-  return patterns.get(kind);
-}
+  const TextPattern& operator[](TextKind kind) const { return kind == TextKind::kReference ? reference : value; }
+};
 
-const RE2& position_edit_pattern(TextKind kind) {
-  static constinit PerKind patterns(R"((\(fp_text {}\s+(?:"[^"]*"|\S+)\s+\(at\s+)-?[\d.]+\s+-?[\d.]+[^)]*(\)))");
-  return patterns.get(kind);
-}
+#define TOVIK_PER_KIND(before, after) \
+  PerKind { TextPattern(before "reference" after), TextPattern(before "value" after) }
 
-const RE2& size_edit_pattern(TextKind kind) {
-  static constinit PerKind patterns(
-      R"((\(fp_text {}\b[\s\S]*?\(size )[-\d.]+ [-\d.]+(\)[\s\S]*?\(thickness )[-\d.]+)");
-  return patterns.get(kind);
-}
+constinit const PerKind entry_patterns =
+    TOVIK_PER_KIND(R"(\(fp_text )", R"(\s+(?:"[^"]*"|\S+)\s+\(at\s+(-?[\d.]+)\s+(-?[\d.]+)[^)]*\))");
+constinit const PerKind entry_size_patterns =
+    TOVIK_PER_KIND(R"(\(fp_text )", R"((?:\W(?s:.)*?)??\(size\s+(-?[\d.]+))");
+constinit const PerKind position_edit_patterns =
+    TOVIK_PER_KIND(R"((\(fp_text )", R"(\s+(?:"[^"]*"|\S+)\s+\(at\s+)-?[\d.]+\s+-?[\d.]+[^)]*(\)))");
+constinit const PerKind size_edit_patterns = TOVIK_PER_KIND(
+    R"((\(fp_text )", R"((?:\W(?s:.)*?)??\(size )[-\d.]+ [-\d.]+(\)(?s:.)*?\(thickness )[-\d.]+)");
+
+#undef TOVIK_PER_KIND
 
 // The first match at or after `from`, with `groups` capture groups in m[1..].
-bool search(const RE2& re, std::string_view text, size_t from, re2::StringPiece* m, int groups) {
-  return re.Match(re2::StringPiece(text.data(), text.size()), from, text.size(), RE2::UNANCHORED, m,
-                  groups + 1);
+bool search(const TextPattern& pattern, TextPattern::Form form, std::string_view text, size_t from,
+            re2::StringPiece* m, int groups) {
+  return pattern.find(form, text, from, m, groups + 1);
 }
 
 std::string_view view(const re2::StringPiece& piece) { return {piece.data(), piece.size()}; }
@@ -157,9 +89,9 @@ std::optional<double> read_number(std::string_view text) {
 
 // Adds the values of every match of a four-number pattern to the two ranges.
 template <typename Add>
-void scan_fours(const RE2& re, std::string_view text, Add add) {
+void scan_fours(const TextPattern& pattern, TextPattern::Form form, std::string_view text, Add add) {
   re2::StringPiece m[5];
-  for (size_t from = 0; from < text.size() && search(re, text, from, m, 4);) {
+  for (size_t from = 0; from < text.size() && search(pattern, form, text, from, m, 4);) {
     from = static_cast<size_t>(m[0].data() - text.data()) + m[0].size();
     std::optional<double> v[4];
     for (int i = 0; i < 4; ++i) v[i] = read_number(view(m[i + 1]));
@@ -241,8 +173,9 @@ std::string_view text_kind_word(TextKind kind) {
 }
 
 BoundingBox footprint_bounding_box(std::string_view text) {
+  const TextPattern::Form form = TextPattern::form_for(text);
   Range xs, ys;
-  scan_fours(at_size_pattern(), text, [&](double x, double y, double w, double h) {
+  scan_fours(at_size_pattern(), form, text, [&](double x, double y, double w, double h) {
     double x1 = x - w * 0.5, x2 = x + w * 0.5, y1 = y - h * 0.5, y2 = y + h * 0.5;
     if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2)) return;
     xs.add(x1);
@@ -250,7 +183,7 @@ BoundingBox footprint_bounding_box(std::string_view text) {
     ys.add(y1);
     ys.add(y2);
   });
-  scan_fours(start_end_pattern(), text, [&](double x1, double y1, double x2, double y2) {
+  scan_fours(start_end_pattern(), form, text, [&](double x1, double y1, double x2, double y2) {
     xs.add(x1);
     xs.add(x2);
     ys.add(y1);
@@ -261,14 +194,15 @@ BoundingBox footprint_bounding_box(std::string_view text) {
 }
 
 std::optional<TextInfo> text_info(std::string_view text, TextKind kind) {
+  const TextPattern::Form form = TextPattern::form_for(text);
   re2::StringPiece m[3];
-  if (!search(entry_pattern(kind), text, 0, m, 2)) return property_info(text, kind);
+  if (!search(entry_patterns[kind], form, text, 0, m, 2)) return property_info(text, kind);
   TextInfo info;
   info.x = read_number(view(m[1])).value_or(0);
   info.y = read_number(view(m[2])).value_or(0);
   info.hidden = entry_hidden(text, static_cast<size_t>(m[0].data() - text.data()));
   re2::StringPiece s[2];
-  if (search(entry_size_pattern(kind), text, 0, s, 1)) info.size = read_number(view(s[1])).value_or(1);
+  if (search(entry_size_patterns[kind], form, text, 0, s, 1)) info.size = read_number(view(s[1])).value_or(1);
   return info;
 }
 
@@ -280,7 +214,7 @@ Json texts_info(std::string_view text) {
 std::string set_text_position(std::string_view text, TextKind kind, double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return std::string(text);
   re2::StringPiece m[3];
-  if (!search(position_edit_pattern(kind), text, 0, m, 2)) {
+  if (!search(position_edit_patterns[kind], TextPattern::form_for(text), text, 0, m, 2)) {
     // A property keeps its rotation and everything else; only X and Y change.
     std::optional<PropertyText> property = find_property_text(text, property_name(kind));
     if (!property) return std::string(text);
@@ -296,7 +230,7 @@ std::string set_text_size(std::string_view text, TextKind kind, double size) {
   if (!std::isfinite(s) || !std::isfinite(t)) return std::string(text);
   const std::string number = format_number(s);
   re2::StringPiece m[3];
-  if (!search(size_edit_pattern(kind), text, 0, m, 2)) {
+  if (!search(size_edit_patterns[kind], TextPattern::form_for(text), text, 0, m, 2)) {
     std::optional<PropertyText> property = find_property_text(text, property_name(kind));
     if (!property || !property->width) return std::string(text);
     std::vector<std::pair<TokenSpan, std::string>> edits = {{*property->width, number}, {*property->height, number}};

@@ -1,8 +1,7 @@
-// The thirteen attribute patterns of the footprint reader, compiled once per
-// process on first use, and the readers of what they capture. The patterns
-// are written in Perl syntax with `\d`, `\s` and `\w` in their Unicode sense;
-// RE2 gives those escapes their ASCII sense, so each is widened to the
-// Unicode class before compiling.
+// The thirteen attribute patterns of the footprint reader and the readers of
+// what they capture. The patterns are written in Perl syntax with `\d`, `\s`
+// and `\w` in their Unicode sense (base/text_pattern.h); each is compiled on
+// its first search, in the form the searched text needs.
 #pragma once
 
 #include <optional>
@@ -10,29 +9,22 @@
 #include <string_view>
 #include <vector>
 
-#include <re2/re2.h>
-
+#include "base/text_pattern.h"
 #include "fp_render/reader.h"
 
-// `perl_pattern` with `\d`, `\s` and `\w` (inside or outside brackets)
-// replaced by explicit Unicode classes RE2 understands: decimal digits
-// (\p{Nd}), the White_Space property, and the word characters (alphabetic,
-// marks, decimal digits, connector punctuation, joiners).
-std::string widen_unicode_classes(std::string_view perl_pattern);
-
-const RE2& at_pattern();         // (at X Y [ROT])
-const RE2& size_pattern();       // (size W H)
-const RE2& drill_pattern();      // (drill D
-const RE2& rratio_pattern();     // (roundrect_rratio R)
-const RE2& layer_pattern();      // (layer NAME), quoted or not
-const RE2& start_end_pattern();  // (start X Y) then directly (end X Y)
-const RE2& pad_header_pattern(); // (pad NUMBER KIND SHAPE
-const RE2& xy_pattern();         // (xy X Y)
-const RE2& start_pattern();      // (start X Y)
-const RE2& end_pattern();        // (end X Y)
-const RE2& mid_pattern();        // (mid X Y)
-const RE2& angle_pattern();      // (angle A)
-const RE2& center_pattern();     // (center X Y)
+const TextPattern& at_pattern();         // (at X Y [ROT])
+const TextPattern& size_pattern();       // (size W H)
+const TextPattern& drill_pattern();      // (drill D
+const TextPattern& rratio_pattern();     // (roundrect_rratio R)
+const TextPattern& layer_pattern();      // (layer NAME), quoted or not
+const TextPattern& start_end_pattern();  // (start X Y) then directly (end X Y)
+const TextPattern& pad_header_pattern(); // (pad NUMBER KIND SHAPE
+const TextPattern& xy_pattern();         // (xy X Y)
+const TextPattern& start_pattern();      // (start X Y)
+const TextPattern& end_pattern();        // (end X Y)
+const TextPattern& mid_pattern();        // (mid X Y)
+const TextPattern& angle_pattern();      // (angle A)
+const TextPattern& center_pattern();     // (center X Y)
 
 // Capture groups of one search; a group that took no part in the match has
 // a null data pointer.
@@ -46,15 +38,15 @@ struct PatternMatch {
   }
 };
 
-// Searches `text` for the first match of `re` (which has fewer than
+// Searches `text` for the first match of `pattern` (which has fewer than
 // kMaxGroups groups); fills `match` and returns true when there is one.
-bool search(const RE2& re, std::string_view text, PatternMatch& match);
+bool search(const TextPattern& pattern, std::string_view text, PatternMatch& match);
 
 // The number captured by `group` of `match`; 0 when it does not read.
 double number_at(const PatternMatch& match, int group);
 
-// The point of the first match of `re` (groups 1 and 2), if any.
-std::optional<GeoPoint> find_point(const RE2& re, std::string_view element);
+// The point of the first match of `pattern` (groups 1 and 2), if any.
+std::optional<GeoPoint> find_point(const TextPattern& pattern, std::string_view element);
 
 // Every match of the `xy` pattern in `element`, in order.
 std::vector<GeoPoint> xy_points(std::string_view element);

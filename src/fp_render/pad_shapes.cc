@@ -7,21 +7,13 @@
 
 namespace {
 
-#define TOVIK_PATTERN(name, text)                                       \
-  const RE2& name() {                                                   \
-    static const RE2* const re = new RE2(widen_unicode_classes(text)); \
-    return *re;                                                         \
-  }
-
-TOVIK_PATTERN(rect_delta_pattern, R"re(\(rect_delta\s+(-?[\d.]+)\s+(-?[\d.]+)\))re")
-TOVIK_PATTERN(chamfer_ratio_pattern, R"re(\(chamfer_ratio\s+([\d.]+)\))re")
-TOVIK_PATTERN(chamfer_pattern, R"re(\(chamfer\s+([^()]*)\))re")
-TOVIK_PATTERN(word_pattern, R"re((\w+))re")
-TOVIK_PATTERN(anchor_pattern, R"re(\(anchor\s+(\w+)\s*\))re")
-TOVIK_PATTERN(width_pattern, R"re(\(width\s+(-?[\d.]+)\))re")
-TOVIK_PATTERN(fill_pattern, R"re(\(fill\s+(\w+)\s*\))re")
-
-#undef TOVIK_PATTERN
+constinit const TextPattern rect_delta_pattern(R"re(\(rect_delta\s+(-?[\d.]+)\s+(-?[\d.]+)\))re");
+constinit const TextPattern chamfer_ratio_pattern(R"re(\(chamfer_ratio\s+([\d.]+)\))re");
+constinit const TextPattern chamfer_pattern(R"re(\(chamfer\s+([^()]*)\))re");
+constinit const TextPattern word_pattern(R"re((\w+))re");
+constinit const TextPattern anchor_pattern(R"re(\(anchor\s+(\w+)\s*\))re");
+constinit const TextPattern width_pattern(R"re(\(width\s+(-?[\d.]+)\))re");
+constinit const TextPattern fill_pattern(R"re(\(fill\s+(\w+)\s*\))re");
 
 bool is_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' ||
@@ -84,7 +76,7 @@ std::string_view primitives_list(std::string_view element) {
 
 double stroke_width(std::string_view text) {
   PatternMatch m;
-  return search(width_pattern(), text, m) ? number_at(m, 1) : 0;
+  return search(width_pattern, text, m) ? number_at(m, 1) : 0;
 }
 
 // Written fills win; without one, a polygon is solid and a rectangle or
@@ -92,7 +84,7 @@ double stroke_width(std::string_view text) {
 // shapes filled and gave rings a width).
 bool is_filled(std::string_view text, PadPrimitive::Kind kind, double width) {
   PatternMatch m;
-  if (search(fill_pattern(), text, m)) {
+  if (search(fill_pattern, text, m)) {
     return m.text(1) == "yes" || m.text(1) == "solid";
   }
   return kind == PadPrimitive::Kind::kPolygon || width == 0;
@@ -134,9 +126,11 @@ std::optional<PadPrimitive> read_primitive(const Child& child) {
 
 unsigned chamfer_corners(std::string_view words) {
   unsigned corners = 0;
-  re2::StringPiece rest(words.data(), words.size());
-  re2::StringPiece word;
-  while (RE2::FindAndConsume(&rest, word_pattern(), &word)) {
+  const TextPattern::Form form = TextPattern::form_for(words);
+  re2::StringPiece m[2];
+  for (size_t from = 0; word_pattern.find(form, words, from, m, 2);
+       from = static_cast<size_t>(m[0].data() + m[0].size() - words.data())) {
+    const re2::StringPiece& word = m[1];
     if (word == "top_left") corners |= kChamferTopLeft;
     if (word == "top_right") corners |= kChamferTopRight;
     if (word == "bottom_right") corners |= kChamferBottomRight;
@@ -162,20 +156,20 @@ std::vector<PadPrimitive> read_primitives(std::string_view element) {
 void read_pad_outline(std::string_view element, GeoPad& pad) {
   PatternMatch m;
   if (pad.shape == "trapezoid") {
-    if (search(rect_delta_pattern(), element, m)) {
+    if (search(rect_delta_pattern, element, m)) {
       pad.delta_x = number_at(m, 1);
       pad.delta_y = number_at(m, 2);
     }
   } else if (pad.shape == "rect" || pad.shape == "roundrect") {
-    if (search(chamfer_pattern(), element, m)) {
+    if (search(chamfer_pattern, element, m)) {
       pad.chamfer_corners = chamfer_corners(m.text(1));
     }
-    if (search(chamfer_ratio_pattern(), element, m)) {
+    if (search(chamfer_ratio_pattern, element, m)) {
       pad.chamfer_ratio = number_at(m, 1);
     }
   } else if (pad.shape == "custom") {
     pad.anchor = "circle";
-    if (search(anchor_pattern(), element, m)) pad.anchor = m.text(1);
+    if (search(anchor_pattern, element, m)) pad.anchor = m.text(1);
     pad.primitives = read_primitives(element);
   }
 }

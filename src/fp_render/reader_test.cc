@@ -335,14 +335,17 @@ TEST(ParseFootprint, NonFootprintTextGivesEmptyGeometry) {
 TEST(FootprintPatterns, WidenedClassesCompile) {
   EXPECT_EQ(widen_unicode_classes(R"(\(a\d[\d.]\))"),
             R"(\(a[\p{Nd}][\p{Nd}.]\))");
-  const RE2* all[] = {
+  const TextPattern* all[] = {
       &at_pattern(),    &size_pattern(),       &drill_pattern(),
       &rratio_pattern(), &layer_pattern(),     &start_end_pattern(),
       &pad_header_pattern(), &xy_pattern(),    &start_pattern(),
       &end_pattern(),   &mid_pattern(),        &angle_pattern(),
       &center_pattern()};
-  for (const RE2* re : all) {
-    EXPECT_TRUE(re->ok()) << re->pattern() << ": " << re->error();
+  for (const TextPattern* pattern : all) {
+    for (TextPattern::Form form : {TextPattern::kAscii, TextPattern::kUnicode}) {
+      const RE2& re = pattern->compiled(form);
+      EXPECT_TRUE(re.ok()) << re.pattern() << ": " << re.error();
+    }
   }
   // Vertical tab and the Unicode spaces are whitespace; U+200B is not.
   PatternMatch m;

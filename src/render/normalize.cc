@@ -2,80 +2,27 @@
 
 #include <re2/re2.h>
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
-#include "fp_render/footprint_patterns.h"
+#include "base/text_pattern.h"
 #include "fp_render/number_format.h"
 #include "fp_render/reader.h"
 
 namespace {
 
-// `perl_pattern` with `\d`, `\s` and `\w` as the ASCII members of their
-// Unicode classes. On text without a byte above 0x7F such a pattern matches
-// exactly where the widened one does, and it compiles many times faster: the
-// Unicode classes make each run of the program pay milliseconds otherwise.
-std::string narrow_to_ascii_classes(std::string_view perl_pattern) {
-  std::string out;
-  bool in_brackets = false;
-  for (size_t i = 0; i < perl_pattern.size(); ++i) {
-    char c = perl_pattern[i];
-    if (c == '\\' && i + 1 < perl_pattern.size()) {
-      char next = perl_pattern[++i];
-      std::string_view members = next == 'd'   ? "0-9"
-                                 : next == 's' ? R"(\t\n\x0B\f\r )"
-                                 : next == 'w' ? "0-9A-Za-z_"
-                                               : "";
-      if (members.empty()) {
-        out += c;
-        out += next;
-      } else if (in_brackets) {
-        out += members;
-      } else {
-        out += '[';
-        out += members;
-        out += ']';
-      }
-      continue;
-    }
-    // No pattern here puts a bracket first in a class.
-    if (c == '[') in_brackets = true;
-    if (c == ']') in_brackets = false;
-    out += c;
-  }
-  return out;
-}
-
-bool is_ascii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Each pattern is written in Perl syntax with `\s` and `\d` in their Unicode
-// sense, as in the footprint reader, and compiled on first use in the form
-// the text needs: ASCII classes for ASCII text, widened classes otherwise.
-#define TOVIK_PATTERN(name, text)                                                  \
-  const RE2& name(bool ascii) {                                                    \
-    if (ascii) {                                                                   \
-      static const RE2* const narrow = new RE2(narrow_to_ascii_classes(text));    \
-      return *narrow;                                                              \
-    }                                                                              \
-    static const RE2* const wide = new RE2(widen_unicode_classes(text));          \
-    return *wide;                                                                  \
-  }
-
-TOVIK_PATTERN(model_pattern, R"re((?m)\(model\s+([^\s()\n]+))re")
-TOVIK_PATTERN(text_pattern, R"re(\(fp_text (reference|value|user) ([^"\s()][^\s()]*) )re")
-TOVIK_PATTERN(old_arc_pattern,
-              R"re(\(fp_arc \(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\) )re"
-              R"re(\(angle (-?[\d.]+)\) \(layer ([^)]+)\) \(width ([\d.]+)\)\))re")
-TOVIK_PATTERN(width_ending_pattern, R"re(\(width ([\d.]+)\)\))re")
-TOVIK_PATTERN(element_keyword_pattern,
-              R"re(\((pad|fp_line|fp_rect|fp_poly|fp_arc|fp_circle|fp_text)\s+)re")
-
-#undef TOVIK_PATTERN
+// Written in Perl syntax with `\s` and `\d` in their Unicode sense, as in the
+// footprint reader.
+constinit const TextPattern model_pattern(R"re(\(model\s+([^\s()\n]+))re");
+constinit const TextPattern text_pattern(
+    R"re(\(fp_text (reference|value|user) ([^"\s()][^\s()]*) )re");
+constinit const TextPattern old_arc_pattern(
+    R"re(\(fp_arc \(start (-?[\d.]+) (-?[\d.]+)\) \(end (-?[\d.]+) (-?[\d.]+)\) )re"
+    R"re(\(angle (-?[\d.]+)\) \(layer ([^)]+)\) \(width ([\d.]+)\)\))re");
+constinit const TextPattern width_ending_pattern(R"re(\(width ([\d.]+)\)\))re");
+constinit const TextPattern element_keyword_pattern(
+    R"re(\((pad|fp_line|fp_rect|fp_poly|fp_arc|fp_circle|fp_text)\s+)re");
 
 double to_number(std::string_view s) { return read_number(s).value_or(0.0); }
 
@@ -86,13 +33,12 @@ std::string_view view(const re2::StringPiece& p) { return {p.data(), p.size()}; 
 // Replaces every non-overlapping match of `re` from left to right with what
 // `make` returns for its capture groups (group 0 is the whole match).
 template <typename Make>
-std::string replace_each(std::string_view text, const RE2& re, Make make) {
-  const int ngroups = re.NumberOfCapturingGroups() + 1;
-  std::vector<re2::StringPiece> groups(ngroups);
+std::string replace_each(std::string_view text, const TextPattern& pattern, TextPattern::Form form, Make make) {
+  constexpr int kGroups = 8;  // the old arc has the most: seven
+  std::vector<re2::StringPiece> groups(kGroups);
   std::string out;
   size_t pos = 0;
-  while (pos <= text.size() &&
-         re.Match(text, pos, text.size(), RE2::UNANCHORED, groups.data(), ngroups)) {
+  while (pattern.find(form, text, pos, groups.data(), kGroups)) {
     size_t start = groups[0].data() - text.data();
     out.append(text.substr(pos, start - pos));
     out += make(groups);
@@ -167,18 +113,15 @@ std::string one_space_after_keyword(const std::vector<re2::StringPiece>& g) {
 }  // namespace
 
 std::string normalize_kicad_text(std::string_view text) {
-  const bool ascii = is_ascii(text);
-  // A rewrite whose pattern starts with a literal the text lacks cannot
-  // match; skipping it spares compiling the pattern.
-  auto has = [](const std::string& t, std::string_view literal) {
-    return t.find(literal) != std::string::npos;
-  };
+  // The rewrites add only ASCII, so ASCII text stays ASCII through all of them.
+  const TextPattern::Form form = TextPattern::form_for(text);
+  // A pattern whose leading literal the text lacks is neither compiled nor run.
   std::string t = replace_first(std::string(text), "(module ", "(footprint ");
-  if (has(t, "(model")) t = replace_each(t, model_pattern(ascii), quote_model_path);
+  t = replace_each(t, model_pattern, form, quote_model_path);
   t = replace_all(t, "(at (xyz", "(offset (xyz");
-  if (has(t, "(fp_text ")) t = replace_each(t, text_pattern(ascii), quote_text);
-  if (has(t, "(fp_arc (start ")) t = replace_each(t, old_arc_pattern(ascii), three_point_arc);
-  if (has(t, "(width ")) t = replace_each(t, width_ending_pattern(ascii), stroke_block);
-  t = replace_each(t, element_keyword_pattern(ascii), one_space_after_keyword);
+  t = replace_each(t, text_pattern, form, quote_text);
+  t = replace_each(t, old_arc_pattern, form, three_point_arc);
+  t = replace_each(t, width_ending_pattern, form, stroke_block);
+  t = replace_each(t, element_keyword_pattern, form, one_space_after_keyword);
   return t;
 }
