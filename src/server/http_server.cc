@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -232,6 +233,17 @@ class Connection : public std::enable_shared_from_this<Connection> {
   bool close_after_reply_ = false;
 };
 
+// All IPv4 interfaces, so that a container host can forward the port. The
+// test suites narrow this to the loopback address through
+// TOVIK_LISTEN_ADDRESS, so that no test server is reachable from elsewhere.
+net::ip::address_v4 listen_address() {
+  const char* wanted = std::getenv("TOVIK_LISTEN_ADDRESS");
+  if (wanted == nullptr || *wanted == '\0') return net::ip::address_v4::any();
+  beast::error_code ec;
+  net::ip::address_v4 address = net::ip::make_address_v4(wanted, ec);
+  return ec ? net::ip::address_v4::any() : address;
+}
+
 class Listener {
  public:
   Listener(net::io_context& io, JobQueue& jobs)
@@ -240,7 +252,7 @@ class Listener {
   // Opens the listening socket; the error of the first step that failed.
   beast::error_code listen(uint16_t port) {
     beast::error_code ec;
-    tcp::endpoint endpoint(net::ip::address_v4::any(), port);
+    tcp::endpoint endpoint(listen_address(), port);
     acceptor_.open(endpoint.protocol(), ec);
     if (!ec) acceptor_.set_option(net::socket_base::reuse_address(true), ec);
     if (!ec) acceptor_.bind(endpoint, ec);

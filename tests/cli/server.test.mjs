@@ -510,7 +510,7 @@ describe('the footprint session', () => {
 describe('starting and stopping', () => {
   test('a port in use fails before the start-up line', async () => {
     const blocker = net.createServer();
-    await new Promise((r) => blocker.listen(0, '0.0.0.0', r));
+    await new Promise((r) => blocker.listen(0, '127.0.0.1', r));
     const port = blocker.address().port;
     try {
       assert.deepEqual(run(['serve', '--port', String(port)], { timeout: 10000 }),
@@ -524,6 +524,27 @@ describe('starting and stopping', () => {
     const outcome = run(['serve', '--port', '0', '--file', 'gone.kicad_mod'], { cwd: makeRoot(), timeout: 10000 });
     assert.deepEqual(outcome,
       { status: 1, signal: null, stdout: '', stderr: 'ERROR: reading gone.kicad_mod: No such file or directory\n' });
+  });
+
+  test('TOVIK_LISTEN_ADDRESS narrows the interfaces it listens on', async () => {
+    const saved = process.env.TOVIK_LISTEN_ADDRESS;
+    process.env.TOVIK_LISTEN_ADDRESS = '127.0.0.2';
+    let server;
+    try {
+      server = await startServer(makeRoot());
+    } finally {
+      process.env.TOVIK_LISTEN_ADDRESS = saved;
+    }
+    try {
+      const reachable = (host) => new Promise((resolve) => {
+        const socket = net.connect(server.port, host);
+        socket.on('connect', () => { socket.destroy(); resolve(true); });
+        socket.on('error', () => resolve(false));
+      });
+      assert.deepEqual([await reachable('127.0.0.2'), await reachable('127.0.0.1')], [true, false]);
+    } finally {
+      await stopServer(server);
+    }
   });
 
   test('POST /shutdown answers, then the process ends promptly', async () => {
