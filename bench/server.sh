@@ -46,7 +46,7 @@ footprint() {
 # Starts `serve --port 0` with the given arguments; sets $port.
 start_server() {
   local log=$work/serve-$RANDOM.log
-  HOME=$work/home "$bin" serve --port 0 "$@" >/dev/null 2>"$log" &
+  HOME=$work/home TOVIK_LISTEN_ADDRESS=127.0.0.1 "$bin" serve --port 0 "$@" >/dev/null 2>"$log" &
   pids+=($!)
   for _ in $(seq 200); do
     port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
