@@ -7,6 +7,7 @@
 #include "authoring/text_ops.h"
 #include "base/json.h"
 #include "paste/paste_overlay.h"
+#include "render/pipeline.h"
 #include "server/part_library.h"
 
 namespace {
@@ -21,7 +22,9 @@ struct TextFacts {
 
 TextFacts text_facts(const std::string& text) {
   BoundingBox box = footprint_bounding_box(text);
-  std::vector<PasteAperture> apertures = find_paste_apertures(text);
+  // Counted on the text the drawing is made from, so the layer rows always
+  // match what the page shows (also for pads laid out over several lines).
+  std::vector<PasteAperture> apertures = find_paste_apertures(normalize_kicad_text(text));
   return {Json{{"minx", box.minx}, {"miny", box.miny}, {"maxx", box.maxx}, {"maxy", box.maxy}},
           apertures.size(), render_paste_overlay(apertures).dot_count, texts_info(text)};
 }

@@ -75,6 +75,13 @@ TEST_F(StateDocumentTest, FollowsTheSessionItIsGiven) {
   EXPECT_EQ(document(a)["pasteApertures"], 2);
 }
 
+TEST_F(StateDocumentTest, CountsPasteOnTheTextTheDrawingIsMadeFrom) {
+  // KiCad 7 and later may break the line right after the pad keyword.
+  LiveSession multi_line{"M", "", "", "", "(footprint \"M\"\n  (pad\n\t\"1\" smd rect (at 0 0) (size 1 0.8) (layers \"F.Cu\" \"F.Paste\"))\n)\n",
+                         "", 1};
+  EXPECT_EQ(document(multi_line)["pasteApertures"], 1);
+}
+
 TEST_F(StateDocumentTest, CanSaveNeedsAFileAndFootprintText) {
   LiveSession with_text{"A", "", "", "", kOnePad, "", 1};
   LiveSession picture{"P", "<svg/>", "", "", "", "", 0};
