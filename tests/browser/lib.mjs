@@ -226,7 +226,7 @@ export function pushFootprint(server, body) {
 }
 
 /** Polls fn until it returns a truthy value; resolves with that value. */
-export async function waitUntil(fn, {timeout = 5000, interval = 50, what = 'condition'} = {}) {
+export async function waitUntil(fn, {timeout = 15000, interval = 50, what = 'condition'} = {}) {
   const end = Date.now() + timeout;
   for (;;) {
     const v = await fn();
