@@ -63,10 +63,10 @@ constinit const PerKind size_edit_patterns = TOVIK_PER_KIND(
 
 #undef TOVIK_PER_KIND
 
-// The first match at or after `from`, with `groups` capture groups in m[1..].
-bool search(const TextPattern& pattern, TextPattern::Form form, std::string_view text, size_t from,
-            re2::StringPiece* m, int groups) {
-  return pattern.find(form, text, from, m, groups + 1);
+// The first match, with `groups` capture groups in m[1..].
+bool search(const TextPattern& pattern, TextPattern::Form form, std::string_view text, re2::StringPiece* m,
+            int groups) {
+  return pattern.find(form, text, 0, m, groups + 1);
 }
 
 std::string_view view(const re2::StringPiece& piece) { return {piece.data(), piece.size()}; }
@@ -90,9 +90,9 @@ std::optional<double> read_number(std::string_view text) {
 // Adds the values of every match of a four-number pattern to the two ranges.
 template <typename Add>
 void scan_fours(const TextPattern& pattern, TextPattern::Form form, std::string_view text, Add add) {
+  MatchScan scan(pattern, form, text);
   re2::StringPiece m[5];
-  for (size_t from = 0; from < text.size() && search(pattern, form, text, from, m, 4);) {
-    from = static_cast<size_t>(m[0].data() - text.data()) + m[0].size();
+  while (scan.next(m, 5)) {
     std::optional<double> v[4];
     for (int i = 0; i < 4; ++i) v[i] = read_number(view(m[i + 1]));
     if (v[0] && v[1] && v[2] && v[3]) add(*v[0], *v[1], *v[2], *v[3]);
@@ -196,13 +196,13 @@ BoundingBox footprint_bounding_box(std::string_view text) {
 std::optional<TextInfo> text_info(std::string_view text, TextKind kind) {
   const TextPattern::Form form = TextPattern::form_for(text);
   re2::StringPiece m[3];
-  if (!search(entry_patterns[kind], form, text, 0, m, 2)) return property_info(text, kind);
+  if (!search(entry_patterns[kind], form, text, m, 2)) return property_info(text, kind);
   TextInfo info;
   info.x = read_number(view(m[1])).value_or(0);
   info.y = read_number(view(m[2])).value_or(0);
   info.hidden = entry_hidden(text, static_cast<size_t>(m[0].data() - text.data()));
   re2::StringPiece s[2];
-  if (search(entry_size_patterns[kind], form, text, 0, s, 1)) info.size = read_number(view(s[1])).value_or(1);
+  if (search(entry_size_patterns[kind], form, text, s, 1)) info.size = read_number(view(s[1])).value_or(1);
   return info;
 }
 
@@ -214,7 +214,7 @@ Json texts_info(std::string_view text) {
 std::string set_text_position(std::string_view text, TextKind kind, double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return std::string(text);
   re2::StringPiece m[3];
-  if (!search(position_edit_patterns[kind], TextPattern::form_for(text), text, 0, m, 2)) {
+  if (!search(position_edit_patterns[kind], TextPattern::form_for(text), text, m, 2)) {
     // A property keeps its rotation and everything else; only X and Y change.
     std::optional<PropertyText> property = find_property_text(text, property_name(kind));
     if (!property) return std::string(text);
@@ -230,7 +230,7 @@ std::string set_text_size(std::string_view text, TextKind kind, double size) {
   if (!std::isfinite(s) || !std::isfinite(t)) return std::string(text);
   const std::string number = format_number(s);
   re2::StringPiece m[3];
-  if (!search(size_edit_patterns[kind], TextPattern::form_for(text), text, 0, m, 2)) {
+  if (!search(size_edit_patterns[kind], TextPattern::form_for(text), text, m, 2)) {
     std::optional<PropertyText> property = find_property_text(text, property_name(kind));
     if (!property || !property->width) return std::string(text);
     std::vector<std::pair<TokenSpan, std::string>> edits = {{*property->width, number}, {*property->height, number}};

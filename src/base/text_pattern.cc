@@ -1,5 +1,6 @@
 #include "base/text_pattern.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -125,27 +126,44 @@ const RE2& TextPattern::compiled(Form form) const {
   return *compiled_[form];
 }
 
-bool TextPattern::find(Form form, std::string_view text, size_t from, re2::StringPiece* groups,
-                       int ngroups) const {
+bool TextPattern::find(Form form, std::string_view text, size_t from, re2::StringPiece* groups, int ngroups,
+                       int& failures_left) const {
   if (from > text.size()) return false;
-  const re2::StringPiece whole(text.data(), text.size());
   const std::string_view literal = leading_literal();
-  if (literal.empty()) return compiled(form).Match(whole, from, text.size(), RE2::UNANCHORED, groups, ngroups);
-  size_t at = text.find(literal, from);
-  if (at == std::string_view::npos) return false;
+  size_t at = from;
+  if (!literal.empty()) {
+    // No match can start before the literal, and a text without it needs
+    // no program at all.
+    at = text.find(literal, from);
+    if (at == std::string_view::npos) return false;
+  }
   const RE2& re = compiled(form);
   // An unanchored search that reports where its match lies runs a forward
   // program, then a reverse one that RE2 compiles on first use, then a third
-  // pass for the groups. On short text, trying each place where the leading
-  // literal stands is cheaper: an anchored search there runs one pass and
-  // never needs the reverse program. Long text, or many places that fail,
-  // go back to the unanchored search, which is linear whatever the text.
-  if (text.size() <= kShortText) {
-    for (int tries = 0; tries < kMaxAnchoredTries && at != std::string_view::npos; ++tries) {
-      if (re.Match(whole, at, text.size(), RE2::ANCHOR_START, groups, ngroups)) return true;
+  // pass for the groups. On short text it is cheaper to try each place
+  // where the literal stands with a search anchored there: that runs one
+  // pass over the text after it, and never needs the reverse program. The
+  // tries that fail are few in practice but could each run to the end of the
+  // text, so after kMaxFailedTries of them the rest is left to the
+  // unanchored search, and the whole stays linear.
+  if (!literal.empty() && text.size() <= kShortText) {
+    for (; failures_left > 0; --failures_left) {
+      // The text from the literal on: RE2 picks its one-pass engine for
+      // short texts, and nothing before it can matter (see
+      // leading_literal).
+      const re2::StringPiece rest(text.data() + at, text.size() - at);
+      if (re.Match(rest, 0, rest.size(), RE2::ANCHOR_START, groups, ngroups)) return true;
       at = text.find(literal, at + 1);
+      if (at == std::string_view::npos) return false;
     }
-    if (at == std::string_view::npos) return false;
   }
-  return re.Match(whole, at, text.size(), RE2::UNANCHORED, groups, ngroups);
+  return re.Match(re2::StringPiece(text.data(), text.size()), at, text.size(), RE2::UNANCHORED, groups,
+                  ngroups);
+}
+
+bool MatchScan::next(re2::StringPiece* groups, int ngroups) {
+  if (!pattern_.find(form_, text_, from_, groups, ngroups, failures_left_)) return false;
+  const size_t start = static_cast<size_t>(groups[0].data() - text_.data());
+  from_ = start + std::max<size_t>(groups[0].size(), 1);
+  return true;
 }

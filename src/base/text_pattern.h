@@ -57,7 +57,8 @@ class TextPattern {
   std::string_view perl() const { return perl_; }
 
   // The literal every match starts with ("(at" for `\(at\s+...`); empty when
-  // the pattern starts with anything else.
+  // the pattern starts with anything else, or when a match could depend on
+  // what comes before it (`^`, `\A`).
   std::string_view leading_literal() const { return {literal_, literal_size_}; }
 
   // The program of `form`, compiled on the first call. Thread-safe.
@@ -67,19 +68,29 @@ class TextPattern {
   // `ngroups` slots in `groups`: the whole match in groups[0], capture group
   // i in groups[i], a null data pointer for a group that took no part.
   // False when there is none or `from` is past the end. `form` must be
-  // `form_for(text)` (or kUnicode); a caller that searches one text many
-  // times finds it once.
-  bool find(Form form, std::string_view text, size_t from, re2::StringPiece* groups, int ngroups) const;
+  // `form_for(text)` (or kUnicode). Time linear in the length of `text`.
+  bool find(Form form, std::string_view text, size_t from, re2::StringPiece* groups, int ngroups) const {
+    int failures_left = kMaxFailedTries;
+    return find(form, text, from, groups, ngroups, failures_left);
+  }
   bool find(std::string_view text, re2::StringPiece* groups, int ngroups) const {
     return find(form_for(text), text, 0, groups, ngroups);
   }
 
  private:
+  friend class MatchScan;
+
   static constexpr size_t kMaxLiteral = 24;
-  static constexpr size_t kShortText = 1024;
-  static constexpr int kMaxAnchoredTries = 16;
+  // Up to this length a search tries the places where the leading literal
+  // stands, each with an anchored match (see find in the .cc).
+  static constexpr size_t kShortText = 4096;
+  // Anchored tries that may fail, per search or per scan of one text, before
+  // the rest is left to one unanchored search.
+  static constexpr int kMaxFailedTries = 16;
 
   constexpr void find_leading_literal();
+  bool find(Form form, std::string_view text, size_t from, re2::StringPiece* groups, int ngroups,
+            int& failures_left) const;
 
   std::string_view perl_;
   char literal_[kMaxLiteral] = {};
@@ -90,9 +101,33 @@ class TextPattern {
   mutable const RE2* compiled_[2] = {nullptr, nullptr};
 };
 
+// The successive matches of one pattern in one text, left to right, none
+// overlapping: each search starts where the previous match ended (one byte
+// further after an empty match). The form is found once, and the whole scan
+// takes time linear in the length of the text.
+class MatchScan {
+ public:
+  MatchScan(const TextPattern& pattern, std::string_view text)
+      : MatchScan(pattern, TextPattern::form_for(text), text) {}
+  MatchScan(const TextPattern& pattern, TextPattern::Form form, std::string_view text)
+      : pattern_(pattern), form_(form), text_(text) {}
+
+  // The next match, with `groups` filled as by TextPattern::find (`ngroups`
+  // at least 1); false when there is none.
+  bool next(re2::StringPiece* groups, int ngroups);
+
+ private:
+  const TextPattern& pattern_;
+  const TextPattern::Form form_;
+  const std::string_view text_;
+  size_t from_ = 0;
+  int failures_left_ = TextPattern::kMaxFailedTries;
+};
+
 // The leading literal: plain characters and escaped punctuation up to the
 // first operator. A character made optional or repeated by the quantifier
-// after it does not count; an alternation outside every group voids it all.
+// after it does not count; an alternation outside every group, or an
+// assertion about the text before the match, voids it all.
 constexpr void TextPattern::find_leading_literal() {
   auto is_plain = [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -118,6 +153,8 @@ constexpr void TextPattern::find_leading_literal() {
   for (size_t i = 0; i < perl_.size(); ++i) {
     const char c = perl_[i];
     if (c == '\\') {
+      // A search from the literal sees no text before it.
+      if (i + 1 < perl_.size() && perl_[i + 1] == 'A') literal_size_ = 0;
       ++i;
     } else if (in_brackets) {
       in_brackets = c != ']';
@@ -129,7 +166,7 @@ constexpr void TextPattern::find_leading_literal() {
       ++depth;
     } else if (c == ')') {
       --depth;
-    } else if (c == '|' && depth == 0) {
+    } else if ((c == '|' && depth == 0) || c == '^') {
       literal_size_ = 0;
     }
   }

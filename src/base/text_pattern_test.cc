@@ -31,12 +31,11 @@ Spans pattern_matches(const TextPattern& pattern, TextPattern::Form form, std::s
   const int n = pattern.compiled(form).NumberOfCapturingGroups() + 1;
   std::vector<re2::StringPiece> g(n);
   Spans spans;
-  size_t pos = 0;
-  while (pattern.find(form, text, pos, g.data(), n)) {
+  MatchScan scan(pattern, form, text);
+  while (scan.next(g.data(), n)) {
     for (const re2::StringPiece& p : g) {
       spans.push_back({p.data() ? p.data() - text.data() : -1, p.size()});
     }
-    pos = static_cast<size_t>(g[0].data() - text.data()) + std::max<size_t>(g[0].size(), 1);
   }
   return spans;
 }
@@ -104,6 +103,8 @@ TEST(TextPattern, LeadingLiteral) {
       {R"(^abc)", ""},
       {R"(\w+)", ""},
       {R"(\((pad|fp_line)\s+)", "("},
+      {R"(a(?m:^b))", ""},                  // the text before the match counts
+      {R"(ab\Ac)", ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TextPattern(c.perl).leading_literal(), c.literal) << c.perl;
@@ -130,6 +131,8 @@ TEST(TextPattern, AsciiAndUnicodeFormsAgreeOnAsciiText) {
       {R"(\S+\s\D\W)", "ab\v- 1_ 7 x+", "ab\v- "},
       {R"(\((pad|fp_line|fp_text)\s+)", "(pads (fp_line\t\t(pad\n", "(fp_line\t\t"},
       {R"(x\d)", "x x1 xx2", "x1"},
+      {R"(x*)", "axxb", ""},                 // empty matches move the scan on
+      {R"(\(xy (\d) (\d)\))", "(pts (xy 1 2)(xy 3 4) (xy 5 x) (xy 6 7))", "(xy 1 2)"},
   };
   for (const auto& c : cases) {
     const TextPattern pattern(c.perl);
@@ -161,15 +164,21 @@ TEST(TextPattern, UnicodeTextGetsUnicodeClasses) {
 }
 
 // Many places that hold the leading literal without a match, on short and
-// long text: the search still finds the first real match, from any start.
+// long text: the search still finds the first real match, from any start,
+// and a scan still finds every match.
 TEST(TextPattern, FindFromAnyStartOnShortAndLongText) {
   const TextPattern pattern(R"(\(at (\d+) (\d+)\))");
-  for (size_t decoys : {0, 3, 40, 400}) {
+  for (size_t decoys : {0, 3, 40, 400, 1000}) {
     std::string text;
     for (size_t i = 0; i < decoys; ++i) text += "(at x) ";
     text += "(at 1 2) (at 3 4)";
+    for (size_t i = 0; i < decoys; ++i) text += i % 2 ? "(at 5 6) " : "(at y) ";
+    EXPECT_EQ(pattern_matches(pattern, TextPattern::kAscii, text),
+              reference_matches(pattern.compiled(TextPattern::kUnicode), text))
+        << decoys << " decoys";
     const RE2& unicode = pattern.compiled(TextPattern::kUnicode);
-    for (size_t from : {size_t{0}, text.size() / 2, text.size() - 8, text.size()}) {
+    const size_t last = text.rfind("(at");
+    for (size_t from : {size_t{0}, text.size() / 2, last, last + 1, text.size()}) {
       for (TextPattern::Form form : {TextPattern::kAscii, TextPattern::kUnicode}) {
         re2::StringPiece got[3], want[3];
         const bool found = pattern.find(form, text, from, got, 3);

@@ -39,14 +39,8 @@ std::optional<GeoPoint> find_point(const TextPattern& pattern, std::string_view 
 
 std::vector<GeoPoint> xy_points(std::string_view element) {
   std::vector<GeoPoint> points;
-  const TextPattern& xy = xy_pattern();
-  const TextPattern::Form form = TextPattern::form_for(element);
+  MatchScan scan(xy_pattern(), element);
   PatternMatch m;
-  size_t pos = 0;
-  while (xy.find(form, element, pos, m.groups, 3)) {
-    points.push_back({number_at(m, 1), number_at(m, 2)});
-    pos = static_cast<size_t>(m.groups[0].data() + m.groups[0].size() -
-                              element.data());
-  }
+  while (scan.next(m.groups, 3)) points.push_back({number_at(m, 1), number_at(m, 2)});
   return points;
 }

@@ -126,10 +126,9 @@ std::optional<PadPrimitive> read_primitive(const Child& child) {
 
 unsigned chamfer_corners(std::string_view words) {
   unsigned corners = 0;
-  const TextPattern::Form form = TextPattern::form_for(words);
+  MatchScan scan(word_pattern, words);
   re2::StringPiece m[2];
-  for (size_t from = 0; word_pattern.find(form, words, from, m, 2);
-       from = static_cast<size_t>(m[0].data() + m[0].size() - words.data())) {
+  while (scan.next(m, 2)) {
     const re2::StringPiece& word = m[1];
     if (word == "top_left") corners |= kChamferTopLeft;
     if (word == "top_right") corners |= kChamferTopRight;

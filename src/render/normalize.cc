@@ -30,25 +30,22 @@ std::string fixed4(double v) { return format_fixed(v, 4); }
 
 std::string_view view(const re2::StringPiece& p) { return {p.data(), p.size()}; }
 
-// Replaces every non-overlapping match of `re` from left to right with what
-// `make` returns for its capture groups (group 0 is the whole match).
+// Replaces every non-overlapping match of `pattern` from left to right with
+// what `make` returns for its capture groups (group 0 is the whole match).
 template <typename Make>
 std::string replace_each(std::string_view text, const TextPattern& pattern, TextPattern::Form form, Make make) {
   constexpr int kGroups = 8;  // the old arc has the most: seven
   std::vector<re2::StringPiece> groups(kGroups);
+  MatchScan scan(pattern, form, text);
   std::string out;
-  size_t pos = 0;
-  while (pattern.find(form, text, pos, groups.data(), kGroups)) {
+  size_t pos = 0;  // the end of the last match
+  while (scan.next(groups.data(), kGroups)) {
     size_t start = groups[0].data() - text.data();
     out.append(text.substr(pos, start - pos));
     out += make(groups);
     pos = start + groups[0].size();
-    if (groups[0].empty()) {  // not possible with these patterns; never loop
-      if (pos < text.size()) out += text[pos];
-      ++pos;
-    }
   }
-  if (pos < text.size()) out.append(text.substr(pos));
+  out.append(text.substr(pos));
   return out;
 }
 
@@ -112,6 +109,25 @@ std::string one_space_after_keyword(const std::vector<re2::StringPiece>& g) {
 
 }  // namespace
 
+// Whether ASCII `text` has an element keyword followed by whitespace other
+// than one blank before the next token: only there does the last rewrite
+// change anything. Files that KiCad 8 and earlier or `create` wrote have none,
+// and then its pattern is never compiled.
+bool has_loose_element_keyword(std::string_view text) {
+  constexpr std::string_view kKeywords[] = {"pad", "fp_line", "fp_rect", "fp_poly", "fp_arc", "fp_circle", "fp_text"};
+  auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  for (size_t at = text.find('('); at != std::string_view::npos; at = text.find('(', at + 1)) {
+    const std::string_view rest = text.substr(at + 1);
+    for (std::string_view keyword : kKeywords) {
+      if (!rest.starts_with(keyword) || rest.size() == keyword.size()) continue;
+      const char first = rest[keyword.size()];
+      const bool second_is_space = rest.size() > keyword.size() + 1 && is_space(rest[keyword.size() + 1]);
+      if (is_space(first) && (first != ' ' || second_is_space)) return true;
+    }
+  }
+  return false;
+}
+
 std::string normalize_kicad_text(std::string_view text) {
   // The rewrites add only ASCII, so ASCII text stays ASCII through all of them.
   const TextPattern::Form form = TextPattern::form_for(text);
@@ -122,6 +138,8 @@ std::string normalize_kicad_text(std::string_view text) {
   t = replace_each(t, text_pattern, form, quote_text);
   t = replace_each(t, old_arc_pattern, form, three_point_arc);
   t = replace_each(t, width_ending_pattern, form, stroke_block);
-  t = replace_each(t, element_keyword_pattern, form, one_space_after_keyword);
+  if (form == TextPattern::kUnicode || has_loose_element_keyword(t)) {
+    t = replace_each(t, element_keyword_pattern, form, one_space_after_keyword);
+  }
   return t;
 }

@@ -147,6 +147,10 @@ TEST(NormalizeTest, OneSpaceAfterElementKeywords) {
       {"other elements stay", "(gr_line\n\t(start 0 0)(property\n\"x\")",
        "(gr_line\n\t(start 0 0)(property\n\"x\")"},
       {"keyword at the end", "(fp_line", "(fp_line"},
+      {"one blank at the end", "(fp_line ", "(fp_line "},
+      {"only the last keyword is loose", "(pad 1)(pad 2)(fp_text user)(fp_line\n(start",
+       "(pad 1)(pad 2)(fp_text user)(fp_line (start"},
+      {"two blanks", "(fp_poly  (pts", "(fp_poly (pts"},
   });
 }
 
