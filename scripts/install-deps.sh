@@ -5,10 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 debian_packages=(
-  cmake g++ make ccache pkg-config
+  cmake g++ make ccache pkg-config lld
   libcli11-dev nlohmann-json3-dev libre2-dev libboost1.74-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  hyperfine wrk librsvg2-bin libxml2-utils
+  hyperfine valgrind wrk librsvg2-bin libxml2-utils
   kicad-footprints chromium
   fonts-symbola  # the page's symbol glyphs (⌖, ⧉, 🌉) in the headless browser's screenshots
 )

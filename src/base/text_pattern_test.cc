@@ -184,7 +184,9 @@ TEST(TextPattern, FindFromAnyStartOnShortAndLongText) {
         const bool found = pattern.find(form, text, from, got, 3);
         const bool expected = unicode.Match(text, from, text.size(), RE2::UNANCHORED, want, 3);
         ASSERT_EQ(found, expected) << decoys << " decoys, from " << from;
-        if (found) EXPECT_EQ(got[0].data(), want[0].data()) << decoys << " decoys, from " << from;
+        if (found) {
+          EXPECT_EQ(got[0].data(), want[0].data()) << decoys << " decoys, from " << from;
+        }
       }
     }
     re2::StringPiece g[1];
