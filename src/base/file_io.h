@@ -19,7 +19,8 @@ Result<std::string> read_text_file(const std::string& path);
 // Reads all of standard input as UTF-8 text.
 Result<std::string> read_stdin_text();
 
-// Creates or truncates `path` and writes `contents`.
+// Creates `path`, or replaces its contents, with `contents`. On failure the
+// file is left empty (or as it was, when it cannot be opened).
 Status write_file(const std::string& path, std::string_view contents);
 
 // Replaces `path` as one step: writes a temporary file beside the target and

@@ -49,6 +49,34 @@ TEST_F(TempDir, ReadsAndWritesWholeFiles) {
   EXPECT_FALSE(write_file(dir_ + "/no/such/dir", "x").ok());
 }
 
+TEST_F(TempDir, RewritingAFileLeavesOnlyTheNewContents) {
+  const std::string path = dir_ + "/out.svg";
+  ASSERT_TRUE(write_file(path, "<svg>a longer old drawing</svg>").ok());
+  ASSERT_TRUE(write_file(path, "<svg/>").ok());
+  EXPECT_EQ(*read_text_file(path), "<svg/>");
+  ASSERT_TRUE(write_file(path, "").ok());
+  EXPECT_EQ(*read_text_file(path), "");
+}
+
+TEST_F(TempDir, FailedWriteLeavesTheFileEmpty) {
+  // A file-size limit makes the write fail midway, as a full disk would.
+  const std::string path = dir_ + "/out.svg";
+  ASSERT_TRUE(write_file(path, "old contents").ok());
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 16;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Status status = write_file(path, std::string(4096, 'x'));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_DFL);
+
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.error().message(), "File too large");
+  EXPECT_EQ(*read_text_file(path), "");
+}
+
 TEST_F(TempDir, ReplacesAtomicallyKeepingModeAndFollowingLinks) {
   const std::string target = dir_ + "/target.json";
   const std::string link = dir_ + "/link.json";
