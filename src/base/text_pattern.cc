@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -122,8 +123,18 @@ std::string widen_unicode_classes(std::string_view perl) {
 }
 
 const RE2& TextPattern::compiled(Form form) const {
-  std::call_once(once_[form], [&] { compiled_[form] = compile(perl_, form); });
-  return *compiled_[form];
+  if (const RE2* re = compiled_[form].load(std::memory_order_acquire)) return *re;
+  // One lock for every pattern, as compiling is rare. Unlike std::call_once,
+  // whose glibc form wakes possible waiters with a system call each time, a
+  // mutex nobody waits for costs none.
+  static constinit std::mutex compiling;
+  std::lock_guard lock(compiling);
+  const RE2* re = compiled_[form].load(std::memory_order_relaxed);
+  if (re == nullptr) {
+    re = compile(perl_, form);
+    compiled_[form].store(re, std::memory_order_release);
+  }
+  return *re;
 }
 
 bool TextPattern::find(Form form, std::string_view text, size_t from, re2::StringPiece* groups, int ngroups,

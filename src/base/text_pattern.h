@@ -22,8 +22,8 @@
 // pattern it has.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -97,8 +97,7 @@ class TextPattern {
   uint8_t literal_size_ = 0;
   // Compiled programs are never freed: patterns live as long as the process
   // and no destructor needs to run at exit.
-  mutable std::once_flag once_[2];
-  mutable const RE2* compiled_[2] = {nullptr, nullptr};
+  mutable std::atomic<const RE2*> compiled_[2] = {nullptr, nullptr};
 };
 
 // The successive matches of one pattern in one text, left to right, none
