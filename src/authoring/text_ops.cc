@@ -63,6 +63,16 @@ constinit const PerKind size_edit_patterns = TOVIK_PER_KIND(
 
 #undef TOVIK_PER_KIND
 
+// The form of the entry patterns for `text`. An entry search reads the text
+// only up to the entry, which stands near the top, while the check for bytes
+// above 0x7F reads all of it: on a text of megabytes the check took longer
+// than the search. Past 64 KB the Unicode programs, compiled once in the
+// live app that runs these operations again and again, serve any text.
+TextPattern::Form entry_form_for(std::string_view text) {
+  constexpr size_t kScanLimit = 64 * 1024;
+  return text.size() > kScanLimit ? TextPattern::kUnicode : TextPattern::form_for(text);
+}
+
 // The first match, with `groups` capture groups in m[1..].
 bool search(const TextPattern& pattern, TextPattern::Form form, std::string_view text, re2::StringPiece* m,
             int groups) {
@@ -166,6 +176,19 @@ std::string splice(std::string_view text, const re2::StringPiece& whole, std::st
   return out;
 }
 
+// What the first text entry of the kind says, searched with `form`.
+std::optional<TextInfo> text_info_in(std::string_view text, TextKind kind, TextPattern::Form form) {
+  re2::StringPiece m[3];
+  if (!search(entry_patterns[kind], form, text, m, 2)) return property_info(text, kind);
+  TextInfo info;
+  info.x = read_number(view(m[1])).value_or(0);
+  info.y = read_number(view(m[2])).value_or(0);
+  info.hidden = entry_hidden(text, static_cast<size_t>(m[0].data() - text.data()));
+  re2::StringPiece s[2];
+  if (search(entry_size_patterns[kind], form, text, s, 1)) info.size = read_number(view(s[1])).value_or(1);
+  return info;
+}
+
 }  // namespace
 
 std::string_view text_kind_word(TextKind kind) {
@@ -193,28 +216,21 @@ BoundingBox footprint_bounding_box(std::string_view text) {
   return BoundingBox{xs.min, ys.min, xs.max, ys.max};
 }
 
+
 std::optional<TextInfo> text_info(std::string_view text, TextKind kind) {
-  const TextPattern::Form form = TextPattern::form_for(text);
-  re2::StringPiece m[3];
-  if (!search(entry_patterns[kind], form, text, m, 2)) return property_info(text, kind);
-  TextInfo info;
-  info.x = read_number(view(m[1])).value_or(0);
-  info.y = read_number(view(m[2])).value_or(0);
-  info.hidden = entry_hidden(text, static_cast<size_t>(m[0].data() - text.data()));
-  re2::StringPiece s[2];
-  if (search(entry_size_patterns[kind], form, text, s, 1)) info.size = read_number(view(s[1])).value_or(1);
-  return info;
+  return text_info_in(text, kind, entry_form_for(text));
 }
 
 Json texts_info(std::string_view text) {
-  return Json{{"reference", info_json(text_info(text, TextKind::kReference))},
-              {"value", info_json(text_info(text, TextKind::kValue))}};
+  const TextPattern::Form form = entry_form_for(text);
+  return Json{{"reference", info_json(text_info_in(text, TextKind::kReference, form))},
+              {"value", info_json(text_info_in(text, TextKind::kValue, form))}};
 }
 
 std::string set_text_position(std::string_view text, TextKind kind, double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return std::string(text);
   re2::StringPiece m[3];
-  if (!search(position_edit_patterns[kind], TextPattern::form_for(text), text, m, 2)) {
+  if (!search(position_edit_patterns[kind], entry_form_for(text), text, m, 2)) {
     // A property keeps its rotation and everything else; only X and Y change.
     std::optional<PropertyText> property = find_property_text(text, property_name(kind));
     if (!property) return std::string(text);
@@ -230,7 +246,7 @@ std::string set_text_size(std::string_view text, TextKind kind, double size) {
   if (!std::isfinite(s) || !std::isfinite(t)) return std::string(text);
   const std::string number = format_number(s);
   re2::StringPiece m[3];
-  if (!search(size_edit_patterns[kind], TextPattern::form_for(text), text, m, 2)) {
+  if (!search(size_edit_patterns[kind], entry_form_for(text), text, m, 2)) {
     std::optional<PropertyText> property = find_property_text(text, property_name(kind));
     if (!property || !property->width) return std::string(text);
     std::vector<std::pair<TokenSpan, std::string>> edits = {{*property->width, number}, {*property->height, number}};
