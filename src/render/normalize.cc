@@ -107,26 +107,55 @@ std::string one_space_after_keyword(const std::vector<re2::StringPiece>& g) {
   return "(" + std::string(view(g[1])) + " ";
 }
 
-}  // namespace
+// Cheap tests, for ASCII text, of whether a rewrite can change anything:
+// files that KiCad 6 and later or `create` wrote quote their texts, end no
+// element with a bare width and put one blank after each keyword, and then
+// the patterns of those rewrites are never compiled.
 
-// Whether ASCII `text` has an element keyword followed by whitespace other
-// than one blank before the next token: only there does the last rewrite
-// change anything. Files that KiCad 8 and earlier or `create` wrote have none,
-// and then its pattern is never compiled.
+bool is_ascii_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A reference, value or user text whose first byte could start an unquoted
+// token.
+bool has_unquoted_text(std::string_view text) {
+  for (std::string_view head : {"(fp_text reference ", "(fp_text value ", "(fp_text user "}) {
+    for (size_t at = text.find(head); at != std::string_view::npos; at = text.find(head, at + 1)) {
+      const size_t next = at + head.size();
+      if (next == text.size()) continue;
+      const char c = text[next];
+      if (c != '"' && c != '(' && c != ')' && !is_ascii_space(c)) return true;
+    }
+  }
+  return false;
+}
+
+// "(width W))" with W digits and points.
+bool has_width_ending(std::string_view text) {
+  constexpr std::string_view kHead = "(width ";
+  for (size_t at = text.find(kHead); at != std::string_view::npos; at = text.find(kHead, at + 1)) {
+    const size_t number = at + kHead.size();
+    const size_t end = text.find_first_not_of("0123456789.", number);
+    if (end != std::string_view::npos && end > number && text.substr(end, 2) == "))") return true;
+  }
+  return false;
+}
+
+// An element keyword followed by whitespace other than one blank before the
+// next token.
 bool has_loose_element_keyword(std::string_view text) {
   constexpr std::string_view kKeywords[] = {"pad", "fp_line", "fp_rect", "fp_poly", "fp_arc", "fp_circle", "fp_text"};
-  auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
   for (size_t at = text.find('('); at != std::string_view::npos; at = text.find('(', at + 1)) {
     const std::string_view rest = text.substr(at + 1);
     for (std::string_view keyword : kKeywords) {
       if (!rest.starts_with(keyword) || rest.size() == keyword.size()) continue;
       const char first = rest[keyword.size()];
-      const bool second_is_space = rest.size() > keyword.size() + 1 && is_space(rest[keyword.size() + 1]);
-      if (is_space(first) && (first != ' ' || second_is_space)) return true;
+      const bool second_is_space = rest.size() > keyword.size() + 1 && is_ascii_space(rest[keyword.size() + 1]);
+      if (is_ascii_space(first) && (first != ' ' || second_is_space)) return true;
     }
   }
   return false;
 }
+
+}  // namespace
 
 std::string normalize_kicad_text(std::string_view text) {
   // The rewrites add only ASCII, so ASCII text stays ASCII through all of them.
@@ -135,10 +164,11 @@ std::string normalize_kicad_text(std::string_view text) {
   std::string t = replace_first(std::string(text), "(module ", "(footprint ");
   t = replace_each(t, model_pattern, form, quote_model_path);
   t = replace_all(t, "(at (xyz", "(offset (xyz");
-  t = replace_each(t, text_pattern, form, quote_text);
+  const bool unicode = form == TextPattern::kUnicode;
+  if (unicode || has_unquoted_text(t)) t = replace_each(t, text_pattern, form, quote_text);
   t = replace_each(t, old_arc_pattern, form, three_point_arc);
-  t = replace_each(t, width_ending_pattern, form, stroke_block);
-  if (form == TextPattern::kUnicode || has_loose_element_keyword(t)) {
+  if (unicode || has_width_ending(t)) t = replace_each(t, width_ending_pattern, form, stroke_block);
+  if (unicode || has_loose_element_keyword(t)) {
     t = replace_each(t, element_keyword_pattern, form, one_space_after_keyword);
   }
   return t;

@@ -58,6 +58,9 @@ TEST(NormalizeTest, TextQuoting) {
       {"text not followed by a space", "(fp_text value X(at 0 0)", "(fp_text value X(at 0 0)"},
       {"two texts", "(fp_text reference R1 (at 0 0))(fp_text value 10k (at 0 1))",
        "(fp_text reference \"R1\" (at 0 0))(fp_text value \"10k\" (at 0 1))"},
+      {"an unquoted text after quoted ones",
+       "(fp_text reference \"R1\" (at 0 0))(fp_text value \"10k\")(fp_text user %V (at 0 1))",
+       "(fp_text reference \"R1\" (at 0 0))(fp_text value \"10k\")(fp_text user \"%V\" (at 0 1))"},
   });
 }
 
@@ -126,6 +129,10 @@ TEST(NormalizeTest, WidthEndings) {
        "(fp_line (start 0 0) (end 1 0) (stroke (width 0.12) (type solid)) (layer \"F.SilkS\"))",
        "(fp_line (start 0 0) (end 1 0) (stroke (width 0.12) (type solid)) (layer \"F.SilkS\"))"},
       {"negative width is not a width", "(width -1))", "(width -1))"},
+      {"an old ending after a stroke block",
+       "(fp_line (stroke (width 0.12) (type solid)))(fp_circle (width .1))(fp_line (width 0.2) (layer F.Fab))",
+       "(fp_line (stroke (width 0.12) (type solid)))(fp_circle (stroke (width .1) (type solid)))"
+       "(fp_line (width 0.2) (layer F.Fab))"},
   });
 }
 
