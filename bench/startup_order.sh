@@ -18,13 +18,7 @@ command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work/pads.json" <<'EOF'
-import json, sys
-pads = [{"number": str(i + 1), "x": round(-5.715 + 1.27 * (i % 10), 3), "y": -2.7 if i < 10 else 2.7,
-         "dx": 0.6, "dy": 1.5} for i in range(20)]
-json.dump({"footprintName": "SOIC-20", "pads": pads, "body": {"x1": -6.4, "y1": -3.75, "x2": 6.4, "y2": 3.75},
-           "courtyard": {"x1": -7, "y1": -4, "x2": 7, "y2": 4}}, open(sys.argv[1], "w"))
-EOF
+python3 bench/pads_json.py "$work/pads.json"
 "$bin" create --file "$work/pads.json" --out "$work" >/dev/null
 mod=$work/SOIC-20.kicad_mod
 extracted=$(ls examples/library/*/*-footprint.extracted.json | head -1)

@@ -33,6 +33,23 @@ class TempDir : public ::testing::Test {
     dir_ = pattern;
   }
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  // What `write` returns when files may grow to 16 bytes only: a write fails
+  // midway, as on a full disk.
+  template <typename Write>
+  static Status with_small_file_limit(Write write) {
+    struct rlimit saved;
+    EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Status status = write();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    return status;
+  }
+
   std::string dir_;
 };
 
@@ -59,18 +76,9 @@ TEST_F(TempDir, RewritingAFileLeavesOnlyTheNewContents) {
 }
 
 TEST_F(TempDir, FailedWriteLeavesTheFileEmpty) {
-  // A file-size limit makes the write fail midway, as a full disk would.
   const std::string path = dir_ + "/out.svg";
   ASSERT_TRUE(write_file(path, "old contents").ok());
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 16;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  Status status = write_file(path, std::string(4096, 'x'));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, SIG_DFL);
+  Status status = with_small_file_limit([&] { return write_file(path, std::string(4096, 'x')); });
 
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.error().message(), "File too large");
@@ -97,18 +105,9 @@ TEST_F(TempDir, ReplacesAtomicallyKeepingModeAndFollowingLinks) {
 }
 
 TEST_F(TempDir, FailedReplaceLeavesTheOldFile) {
-  // A file-size limit makes the write fail midway, as a full disk would.
   const std::string path = dir_ + "/file";
   ASSERT_TRUE(write_file(path, "old").ok());
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 16;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  Status status = replace_file_atomically(path, std::string(4096, 'x'));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, SIG_DFL);
+  Status status = with_small_file_limit([&] { return replace_file_atomically(path, std::string(4096, 'x')); });
 
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.error().message(), "File too large");
