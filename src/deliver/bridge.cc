@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "deliver/process_runner.h"
-#include "deliver/utf8_lossy.h"
+#include "base/utf8_lossy.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "base/file_io.h"
 #include "deliver/bridge.h"
 #include "deliver/process_runner.h"
-#include "deliver/utf8_lossy.h"
+#include "base/utf8_lossy.h"
 
 namespace {
 

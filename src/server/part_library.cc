@@ -15,7 +15,7 @@
 
 #include "authoring/footprint_info.h"
 #include "base/file_io.h"
-#include "deliver/utf8_lossy.h"
+#include "base/utf8_lossy.h"
 #include "render/pipeline.h"
 #include "server/live_state.h"
 #include "server/part_library_unicode.h"

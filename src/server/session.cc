@@ -10,7 +10,7 @@
 #include "authoring/footprint_info.h"
 #include "authoring/text_ops.h"
 #include "base/file_io.h"
-#include "deliver/utf8_lossy.h"
+#include "base/utf8_lossy.h"
 #include "render/pages.h"
 #include "render/pipeline.h"
 #include "server/part_library.h"

@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "deliver/utf8_lossy.h"
+#include "base/utf8_lossy.h"
 #include "server/http_client.h"
 
 namespace {

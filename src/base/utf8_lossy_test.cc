@@ -1,4 +1,4 @@
-#include "deliver/utf8_lossy.h"
+#include "base/utf8_lossy.h"
 
 #include <gtest/gtest.h>
 
